@@ -1,0 +1,11 @@
+// Decimal conversion of a command-line argument, shared by both programs.
+#ifndef SCHEDTOOLS_DECIMAL_H
+#define SCHEDTOOLS_DECIMAL_H
+
+// Converts text the way atoi does: leading white space skipped, one optional
+// sign, then decimal digits up to the first other character; no digits gives
+// 0. A value outside the signed 32-bit range saturates to INT_MIN or INT_MAX
+// instead of wrapping, on every platform.
+int DecimalToInt(const char* text);
+
+#endif

@@ -1,0 +1,94 @@
+// The conversion and the table lookups that both programs share.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "decimal.h"
+#include "policy_table.h"
+
+namespace {
+
+TEST(DecimalToInt, ConvertsLikeAtoiAndSaturates)
+{
+    const struct {
+        const char* text;
+        int value;
+    } kRows[] = {
+        {"", 0},
+        {"abc", 0},
+        {"-", 0},
+        {"+", 0},
+        {"--5", 0},
+        {"+-5", 0},
+        {"- 5", 0},
+        {"0", 0},
+        {"-0", 0},
+        {"812", 812},
+        {"+812", 812},
+        {"-5", -5},
+        {" \t\n\v\f\r42", 42},
+        {"10x", 10},
+        {"1 2", 1},
+        {"0x10", 0},
+        {"007", 7},
+        {"2147483647", INT_MAX},
+        {"2147483648", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"-2147483649", INT_MIN},
+        {"4294967297", INT_MAX},  // a wrap would give 1
+        {"-4294967295", INT_MIN},  // a wrap would give 1
+        {"4294967306", INT_MAX},   // a wrap would give 10
+        {"99999999999999999999999999999999", INT_MAX},
+        {"-99999999999999999999999999999999", INT_MIN},
+        {"00000000000000000000000000000042", 42},
+    };
+    for (const auto& row : kRows) {
+        EXPECT_EQ(DecimalToInt(row.text), row.value) << '"' << row.text << '"';
+    }
+}
+
+TEST(PolicyFromKeyword, ExactlyTheSevenKeywords)
+{
+    const struct {
+        const char* keyword;
+        int policy;
+    } kRows[] = {
+        {"FIFO", 1},          {"RR", 2},          {"OTHER", 0},       {"MGMT", 4},      {"CALLP", 64},
+        {"IO", 256},          {"MTC", 1024},      {"fifo", kNoPolicy}, {"Fifo", kNoPolicy}, {"FIFO ", kNoPolicy},
+        {" FIFO", kNoPolicy}, {"FIF", kNoPolicy}, {"FIFOS", kNoPolicy}, {"SCHED_FIFO", kNoPolicy}, {"1", kNoPolicy},
+        {"0", kNoPolicy},     {"", kNoPolicy},
+    };
+    for (const auto& row : kRows) {
+        EXPECT_EQ(PolicyFromKeyword(row.keyword), row.policy) << '"' << row.keyword << '"';
+    }
+}
+
+TEST(PolicyReportName, TableNamesAndFallback)
+{
+    const struct {
+        int policy;
+        const char* name;
+    } kRows[] = {
+        {0, "SCHED_OTHER"},
+        {1, "SCHED_FIFO"},
+        {2, "SCHED_RR"},
+        {4, "SCHED_MGMT"},
+        {64, "SCHED_CALLP"},
+        {256, "SCHED_IO"},
+        {1024, "SCHED_MTC"},
+        {3, "Unknown policy name"},
+        {5, "Unknown policy name"},
+        {320, "Unknown policy name"},
+        {1025, "Unknown policy name"},
+        {0x40000002, "Unknown policy name"},  // RR with the reset-on-fork flag
+        {-2, "Unknown policy name"},
+        {INT_MIN, "Unknown policy name"},
+        {INT_MAX, "Unknown policy name"},
+    };
+    for (const auto& row : kRows) {
+        EXPECT_STREQ(PolicyReportName(row.policy), row.name) << row.policy;
+    }
+}
+
+}  // namespace
