@@ -1,0 +1,75 @@
+// schedassign PID POLICY [PRIORITY]
+//
+// Puts an existing process under a scheduling policy with a static priority,
+// after checking the priority against the range the kernel reports for that
+// policy. Every line goes to standard output, ended by LF. Only a wrong
+// argument count exits with 1; every other outcome, errors included, exits
+// with 0, so callers read the output to tell an error from success.
+#include <sched.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "decimal.h"
+#include "policy_table.h"
+
+static void Usage()
+{
+    std::fputs("schedassign [pid] [FIFO | RR | OTHER | MGMT | CALLP | IO | MTC ] [priority]\n", stdout);
+    std::fputs("When policy is OTHER, either don't specify a priority or use 0 as priority\n", stdout);
+}
+
+int main(int argc, char* argv[])
+{
+    int priority = -1;  // -1 until an argument gives one
+
+    if (argc != 3 && argc != 4) {
+        Usage();
+        return 1;
+    }
+
+    const int pid = DecimalToInt(argv[1]);
+    const char* pPolicyName = argv[2];
+    if (argc == 4) {
+        priority = DecimalToInt(argv[3]);
+    }
+
+    const int tmpPolicy = PolicyFromKeyword(pPolicyName);
+    if (tmpPolicy == kPolicyOther) {
+        // OTHER takes priority 0 alone; an omitted priority means 0.
+        if (argc == 4 && priority != 0) {
+            std::fputs("Error: priority for OTHER policy must be 0\n", stdout);
+            std::exit(0);
+        }
+        priority = 0;
+    } else if (tmpPolicy == kNoPolicy) {
+        std::printf("%s is not a valid policy\n", pPolicyName);
+        std::exit(0);
+    }
+
+    const int pmin = sched_get_priority_min(tmpPolicy);
+    if (pmin == -1) {
+        std::fputs("Error: failed to get minimum priority\n", stdout);
+        std::exit(0);
+    }
+    const int pmax = sched_get_priority_max(tmpPolicy);
+    if (pmax == -1) {
+        std::fputs("Error: failed to get maximum priority\n", stdout);
+        std::exit(0);
+    }
+
+    // Both bounds are allowed. For any policy but OTHER an omitted priority
+    // is still -1 here, so the caller learns the range from this line.
+    if (priority > pmax || priority < pmin) {
+        std::printf("Error: priority for %s policy must be between %d and %d\n", pPolicyName, pmin, pmax);
+        std::exit(0);
+    }
+
+    sched_param schedPriority{};
+    schedPriority.sched_priority = priority;
+    if (sched_setscheduler(pid, tmpPolicy, &schedPriority) == -1) {
+        std::fputs("Error: failed to set scheduler\n", stdout);
+        std::exit(0);
+    }
+    return 0;
+}

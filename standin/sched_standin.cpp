@@ -1,0 +1,249 @@
+// A stand-in for the target kernel's scheduler, preloaded (LD_PRELOAD) into
+// the unchanged programs. It answers the five POSIX scheduling calls from a
+// small model instead of the real kernel, so that policies this host's kernel
+// lacks (4, 64, 256, 1024) can be exercised, and failures the real kernel
+// rarely gives can be forced.
+//
+// It is steered by environment variables; the programs themselves read none.
+//   SCHED_STANDIN_RANGES  "policy:min:max,..."  the priority range of each
+//                         policy; a policy not listed is unknown (EINVAL).
+//                         Unset: 0:0:0 for OTHER, 1:1:99 for every other
+//                         policy of the table.
+//   SCHED_STANDIN_STATE   path of the process table, one "pid policy priority"
+//                         line a process; a pid not in it names no process
+//                         (ESRCH). sched_setscheduler rewrites the file, so a
+//                         later run sees what an earlier one set. Unset: no
+//                         processes.
+//   SCHED_STANDIN_FAIL    "call,call,..." calls that return -1 (errno EPERM)
+//                         whatever their arguments.
+//   SCHED_STANDIN_LOG     path of a file to which every call received is
+//                         appended as one line: its name and its arguments.
+// Pid 0 names the calling process, as for the kernel.
+#include <sched.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int kMaxEntries = 64;
+
+struct Range {
+    int policy;
+    int min;
+    int max;
+};
+
+struct Process {
+    long pid;
+    int policy;
+    int priority;
+};
+
+constexpr Range kDefaultRanges[] = {{0, 0, 0},  {1, 1, 99},   {2, 1, 99},   {4, 1, 99},
+                                    {64, 1, 99}, {256, 1, 99}, {1024, 1, 99}};
+
+void Complain(const char* what, const char* text)
+{
+    std::fprintf(stderr, "sched-standin: %s: %s\n", what, text);
+}
+
+// Appends "call a b c" (the first `argCount` arguments) to the call log.
+void Log(const char* call, int argCount, long a, long b = 0, long c = 0)
+{
+    const char* path = std::getenv("SCHED_STANDIN_LOG");
+    if (path == nullptr) {
+        return;
+    }
+    FILE* file = std::fopen(path, "a");
+    if (file == nullptr) {
+        Complain("cannot append to", path);
+        return;
+    }
+    const long args[] = {a, b, c};
+    std::fputs(call, file);
+    for (int i = 0; i < argCount; ++i) {
+        std::fprintf(file, " %ld", args[i]);
+    }
+    std::fputc('\n', file);
+    std::fclose(file);
+}
+
+// True when `call` is listed in SCHED_STANDIN_FAIL; errno is then EPERM.
+bool ForcedToFail(const char* call)
+{
+    const char* list = std::getenv("SCHED_STANDIN_FAIL");
+    const size_t length = std::strlen(call);
+    for (const char* p = list; p != nullptr && *p != '\0';) {
+        const char* end = std::strchr(p, ',');
+        const size_t itemLength = end ? static_cast<size_t>(end - p) : std::strlen(p);
+        if (itemLength == length && std::strncmp(p, call, length) == 0) {
+            errno = EPERM;
+            return true;
+        }
+        p = end ? end + 1 : nullptr;
+    }
+    return false;
+}
+
+// Finds the range of `policy`; false (errno EINVAL) for an unknown policy.
+bool FindRange(int policy, Range* out)
+{
+    const char* text = std::getenv("SCHED_STANDIN_RANGES");
+    if (text == nullptr) {
+        for (const Range& range : kDefaultRanges) {
+            if (range.policy == policy) {
+                *out = range;
+                return true;
+            }
+        }
+    } else {
+        for (const char* p = text; *p != '\0';) {
+            Range range{};
+            int used = 0;
+            if (std::sscanf(p, "%d:%d:%d%n", &range.policy, &range.min, &range.max, &used) != 3) {
+                Complain("malformed SCHED_STANDIN_RANGES", text);
+                break;
+            }
+            if (range.policy == policy) {
+                *out = range;
+                return true;
+            }
+            p += used;
+            if (*p == ',') {
+                ++p;
+            }
+        }
+    }
+    errno = EINVAL;
+    return false;
+}
+
+// Reads the process table into `table`; returns the number of entries.
+int LoadProcesses(Process* table)
+{
+    const char* path = std::getenv("SCHED_STANDIN_STATE");
+    if (path == nullptr) {
+        return 0;
+    }
+    FILE* file = std::fopen(path, "r");
+    if (file == nullptr) {
+        return 0;
+    }
+    int count = 0;
+    Process entry{};
+    while (count < kMaxEntries && std::fscanf(file, "%ld %d %d", &entry.pid, &entry.policy, &entry.priority) == 3) {
+        table[count++] = entry;
+    }
+    std::fclose(file);
+    return count;
+}
+
+void SaveProcesses(const Process* table, int count)
+{
+    const char* path = std::getenv("SCHED_STANDIN_STATE");
+    FILE* file = std::fopen(path, "w");
+    if (file == nullptr) {
+        Complain("cannot write", path);
+        return;
+    }
+    for (int i = 0; i < count; ++i) {
+        std::fprintf(file, "%ld %d %d\n", table[i].pid, table[i].policy, table[i].priority);
+    }
+    std::fclose(file);
+}
+
+// Index of the process `pid` names in `table`, or -1 (errno ESRCH or EINVAL).
+int FindProcess(const Process* table, int count, pid_t pid)
+{
+    if (pid < 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    const long wanted = (pid == 0) ? static_cast<long>(getpid()) : static_cast<long>(pid);
+    for (int i = 0; i < count; ++i) {
+        if (table[i].pid == wanted) {
+            return i;
+        }
+    }
+    errno = ESRCH;
+    return -1;
+}
+
+}  // namespace
+
+extern "C" {
+
+int sched_get_priority_min(int policy) noexcept
+{
+    Log("sched_get_priority_min", 1, policy);
+    Range range{};
+    if (ForcedToFail("sched_get_priority_min") || !FindRange(policy, &range)) {
+        return -1;
+    }
+    return range.min;
+}
+
+int sched_get_priority_max(int policy) noexcept
+{
+    Log("sched_get_priority_max", 1, policy);
+    Range range{};
+    if (ForcedToFail("sched_get_priority_max") || !FindRange(policy, &range)) {
+        return -1;
+    }
+    return range.max;
+}
+
+int sched_setscheduler(pid_t pid, int policy, const sched_param* param) noexcept
+{
+    Log("sched_setscheduler", 3, pid, policy, param ? param->sched_priority : 0L);
+    if (ForcedToFail("sched_setscheduler")) {
+        return -1;
+    }
+    Process table[kMaxEntries];
+    const int count = LoadProcesses(table);
+    const int index = FindProcess(table, count, pid);
+    Range range{};
+    if (index < 0 || !FindRange(policy, &range)) {
+        return -1;
+    }
+    if (param == nullptr || param->sched_priority < range.min || param->sched_priority > range.max) {
+        errno = EINVAL;
+        return -1;
+    }
+    table[index].policy = policy;
+    table[index].priority = param->sched_priority;
+    SaveProcesses(table, count);
+    return 0;
+}
+
+int sched_getscheduler(pid_t pid) noexcept
+{
+    Log("sched_getscheduler", 1, pid);
+    if (ForcedToFail("sched_getscheduler")) {
+        return -1;
+    }
+    Process table[kMaxEntries];
+    const int index = FindProcess(table, LoadProcesses(table), pid);
+    return index < 0 ? -1 : table[index].policy;
+}
+
+int sched_getparam(pid_t pid, sched_param* param) noexcept
+{
+    Log("sched_getparam", 1, pid);
+    if (ForcedToFail("sched_getparam")) {
+        return -1;
+    }
+    Process table[kMaxEntries];
+    const int index = FindProcess(table, LoadProcesses(table), pid);
+    if (index < 0 || param == nullptr) {
+        return -1;
+    }
+    param->sched_priority = table[index].priority;
+    return 0;
+}
+
+}  // extern "C"

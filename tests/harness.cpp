@@ -1,0 +1,215 @@
+#include "harness.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+HarnessConfig& Config()
+{
+    static HarnessConfig config;
+    return config;
+}
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& path)
+{
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+Outcome Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv)
+{
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        env.emplace_back(*e);
+    }
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+
+    int outPipe[2];
+    int errPipe[2];
+    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) {
+        std::perror("pipe");
+        std::abort();
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        std::vector<char*> cargv;
+        for (const std::string& a : argv) {
+            cargv.push_back(const_cast<char*>(a.c_str()));
+        }
+        cargv.push_back(nullptr);
+        std::vector<char*> cenv;
+        for (const std::string& e : env) {
+            cenv.push_back(const_cast<char*>(e.c_str()));
+        }
+        cenv.push_back(nullptr);
+        dup2(outPipe[1], 1);
+        dup2(errPipe[1], 2);
+        close(outPipe[0]);
+        close(outPipe[1]);
+        close(errPipe[0]);
+        close(errPipe[1]);
+        execvpe(cargv[0], cargv.data(), cenv.data());
+        std::fprintf(stderr, "cannot run %s: %s\n", cargv[0], std::strerror(errno));
+        _exit(127);
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+
+    Outcome outcome{"", "", -1};
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&outcome.out, &outcome.err};
+    int open = 2;
+    while (open > 0) {
+        if (poll(fds, 2, -1) < 0) {
+            continue;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) {
+                continue;
+            }
+            char buffer[65536];
+            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<size_t>(n));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return outcome;
+}
+
+}  // namespace
+
+Outcome RunTool(const std::string& tool, const std::vector<std::string>& args, const RunOptions& options)
+{
+    const HarnessConfig& config = Config();
+    std::vector<std::string> argv;
+    if (options.unprivileged) {
+        argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    }
+    argv.insert(argv.end(), config.launcher.begin(), config.launcher.end());
+    std::vector<std::string> env = options.env;
+    if (options.standin) {
+        // A launcher (an emulator) hands the library to the guest program
+        // only, never loading it itself.
+        if (config.launcher.empty()) {
+            env.push_back("LD_PRELOAD=" + config.standinLibrary);
+        } else {
+            argv.push_back("-E");
+            argv.push_back("LD_PRELOAD=" + config.standinLibrary);
+        }
+    }
+    argv.push_back(config.binDir + "/" + tool);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Spawn(argv, env);
+}
+
+Outcome RunHost(const std::vector<std::string>& argv)
+{
+    return Spawn(argv, {});
+}
+
+Sleeper::Sleeper() : pid_(fork())
+{
+    if (pid_ == 0) {
+        execlp("sleep", "sleep", "1000", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+}
+
+Sleeper::~Sleeper()
+{
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+}
+
+std::string ChrtReadback(pid_t pid)
+{
+    const Outcome chrt = RunHost({"chrt", "-p", std::to_string(pid)});
+    std::istringstream in(chrt.out);
+    std::string policy;
+    std::string priority;
+    for (std::string line; std::getline(in, line);) {
+        const size_t colon = line.rfind(": ");
+        if (colon == std::string::npos) {
+            continue;
+        }
+        (line.find("policy") != std::string::npos ? policy : priority) = line.substr(colon + 2);
+    }
+    return policy + " " + priority;
+}
+
+StandinKernel::StandinKernel()
+{
+    char pattern[] = "/tmp/sched-standin-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        std::perror("mkdtemp");
+        std::abort();
+    }
+    dir_ = pattern;
+}
+
+StandinKernel::~StandinKernel()
+{
+    std::remove((dir_ + "/state").c_str());
+    std::remove((dir_ + "/calls").c_str());
+    rmdir(dir_.c_str());
+}
+
+void StandinKernel::WriteState(const std::vector<std::string>& lines) const
+{
+    std::ofstream out(dir_ + "/state");
+    for (const std::string& line : lines) {
+        out << line << '\n';
+    }
+}
+
+std::vector<std::string> StandinKernel::State() const
+{
+    return Lines(dir_ + "/state");
+}
+
+std::vector<std::string> StandinKernel::Calls() const
+{
+    return Lines(dir_ + "/calls");
+}
+
+RunOptions StandinKernel::Options(const std::string& ranges, const std::string& fail) const
+{
+    RunOptions options;
+    options.standin = true;
+    options.env = {"SCHED_STANDIN_STATE=" + dir_ + "/state", "SCHED_STANDIN_LOG=" + dir_ + "/calls"};
+    if (!ranges.empty()) {
+        options.env.push_back("SCHED_STANDIN_RANGES=" + ranges);
+    }
+    if (!fail.empty()) {
+        options.env.push_back("SCHED_STANDIN_FAIL=" + fail);
+    }
+    return options;
+}
+
+bool RunningAsRoot()
+{
+    return geteuid() == 0;
+}

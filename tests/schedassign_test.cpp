@@ -1,0 +1,302 @@
+// schedassign end to end: on the real kernel against a sleeping child, and on
+// the stand-in kernel for the extension policies and the rare failures.
+#include <gtest/gtest.h>
+#include <sched.h>
+
+#include <string>
+#include <vector>
+
+#include "harness.h"
+
+namespace {
+
+const char kUsage[] =
+    "schedassign [pid] [FIFO | RR | OTHER | MGMT | CALLP | IO | MTC ] [priority]\n"
+    "When policy is OTHER, either don't specify a priority or use 0 as priority\n";
+
+std::vector<std::string> WithPid(std::vector<std::string> args, const std::string& pid)
+{
+    for (std::string& arg : args) {
+        if (arg == "{pid}") {
+            arg = pid;
+        }
+    }
+    return args;
+}
+
+std::string Joined(const std::vector<std::string>& args)
+{
+    std::string text;
+    for (const std::string& arg : args) {
+        text += "[" + arg + "]";
+    }
+    return text;
+}
+
+// The child starts under FIFO 5, so that a change to OTHER shows too.
+const char kStart[] = "SCHED_FIFO 5";
+
+struct RealCase {
+    std::vector<std::string> args;  // "{pid}" stands for the child's pid
+    std::string out;
+    int status;
+    std::string after;  // chrt's reading of the child afterwards
+};
+
+const RealCase kRealCases[] = {
+    // Argument count.
+    {{}, kUsage, 1, kStart},
+    {{"{pid}"}, kUsage, 1, kStart},
+    {{"{pid}", "RR", "10", "20"}, kUsage, 1, kStart},
+    // OTHER takes 0 alone; omitted and unparsable text both mean 0.
+    {{"{pid}", "OTHER"}, "", 0, "SCHED_OTHER 0"},
+    {{"{pid}", "OTHER", "0"}, "", 0, "SCHED_OTHER 0"},
+    {{"{pid}", "OTHER", "abc"}, "", 0, "SCHED_OTHER 0"},
+    {{"{pid}", "OTHER", "5"}, "Error: priority for OTHER policy must be 0\n", 0, kStart},
+    {{"{pid}", "OTHER", "-1"}, "Error: priority for OTHER policy must be 0\n", 0, kStart},
+    // The range check: bounds allowed, one beyond refused, omitted is -1.
+    {{"{pid}", "FIFO", "1"}, "", 0, "SCHED_FIFO 1"},
+    {{"{pid}", "FIFO", "99"}, "", 0, "SCHED_FIFO 99"},
+    {{"{pid}", "RR", "0"}, "Error: priority for RR policy must be between 1 and 99\n", 0, kStart},
+    {{"{pid}", "RR", "100"}, "Error: priority for RR policy must be between 1 and 99\n", 0, kStart},
+    {{"{pid}", "FIFO"}, "Error: priority for FIFO policy must be between 1 and 99\n", 0, kStart},
+    {{"{pid}", "RR", "-1"}, "Error: priority for RR policy must be between 1 and 99\n", 0, kStart},
+    {{"{pid}", "RR", "50"}, "", 0, "SCHED_RR 50"},
+    // Decimal conversion of the priority.
+    {{"{pid}", "RR", "10x"}, "", 0, "SCHED_RR 10"},
+    {{"{pid}", "RR", " \t+42"}, "", 0, "SCHED_RR 42"},
+    {{"{pid}", "RR", "4294967306"}, "Error: priority for RR policy must be between 1 and 99\n", 0, kStart},
+    {{"{pid}", "RR", "-4294967295"}, "Error: priority for RR policy must be between 1 and 99\n", 0, kStart},
+    // Keywords: exact, case-sensitive, whole text.
+    {{"{pid}", "fifo", "10"}, "fifo is not a valid policy\n", 0, kStart},
+    {{"{pid}", "Fifo", "10"}, "Fifo is not a valid policy\n", 0, kStart},
+    {{"{pid}", "FIFO ", "10"}, "FIFO  is not a valid policy\n", 0, kStart},
+    {{"{pid}", "FIF", "10"}, "FIF is not a valid policy\n", 0, kStart},
+    {{"{pid}", "SCHED_FIFO", "10"}, "SCHED_FIFO is not a valid policy\n", 0, kStart},
+    {{"{pid}", "1", "10"}, "1 is not a valid policy\n", 0, kStart},
+    {{"{pid}", "", "10"}, " is not a valid policy\n", 0, kStart},
+    {{"{pid}", "%s%n", "10"}, "%s%n is not a valid policy\n", 0, kStart},
+    // This kernel lacks the extension policies: the minimum query fails.
+    {{"{pid}", "MGMT", "10"}, "Error: failed to get minimum priority\n", 0, kStart},
+    {{"{pid}", "CALLP", "10"}, "Error: failed to get minimum priority\n", 0, kStart},
+    {{"{pid}", "IO", "10"}, "Error: failed to get minimum priority\n", 0, kStart},
+    {{"{pid}", "MTC", "10"}, "Error: failed to get minimum priority\n", 0, kStart},
+    // Pids the kernel refuses, found only by the set call.
+    {{"99999999", "RR", "10"}, "Error: failed to set scheduler\n", 0, kStart},
+    {{"-5", "RR", "10"}, "Error: failed to set scheduler\n", 0, kStart},
+    // Pid text without digits is 0: the tool sets its own process.
+    {{"abc", "RR", "10"}, "", 0, kStart},
+};
+
+TEST(SchedassignRealKernel, OutcomeTable)
+{
+    if (!RunningAsRoot()) {
+        GTEST_SKIP() << "setting real-time policies on a child needs root";
+    }
+    for (const RealCase& row : kRealCases) {
+        Sleeper child;
+        ASSERT_EQ(RunHost({"chrt", "-f", "-p", "5", child.pidText()}).status, 0);
+        const std::vector<std::string> args = WithPid(row.args, child.pidText());
+        SCOPED_TRACE(Joined(args));
+        const Outcome run = RunTool("schedassign", args);
+        EXPECT_EQ(run.out, row.out);
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.status, row.status);
+        EXPECT_EQ(ChrtReadback(child.pid()), row.after);
+    }
+}
+
+// Each keyword on a child at both ends of the range this kernel reports; a
+// policy the kernel lacks must be refused by the minimum query instead.
+TEST(SchedassignRealKernel, EveryKeywordAtItsBounds)
+{
+    if (!RunningAsRoot()) {
+        GTEST_SKIP() << "setting real-time policies on a child needs root";
+    }
+    const struct {
+        const char* keyword;
+        int policy;
+    } kKeywords[] = {{"FIFO", 1}, {"RR", 2}, {"OTHER", 0}, {"MGMT", 4}, {"CALLP", 64}, {"IO", 256}, {"MTC", 1024}};
+    for (const auto& row : kKeywords) {
+        SCOPED_TRACE(row.keyword);
+        Sleeper child;
+        const int pmin = sched_get_priority_min(row.policy);
+        if (pmin == -1) {
+            const Outcome run = RunTool("schedassign", {child.pidText(), row.keyword, "10"});
+            EXPECT_EQ(run.out, "Error: failed to get minimum priority\n");
+            EXPECT_EQ(run.err, "");
+            EXPECT_EQ(run.status, 0);
+            continue;
+        }
+        for (const int priority : {pmin, sched_get_priority_max(row.policy)}) {
+            const Outcome run = RunTool("schedassign", {child.pidText(), row.keyword, std::to_string(priority)});
+            EXPECT_EQ(run.out, "");
+            EXPECT_EQ(run.err, "");
+            EXPECT_EQ(run.status, 0);
+            EXPECT_EQ(ChrtReadback(child.pid()), std::string("SCHED_") + row.keyword + " " + std::to_string(priority));
+        }
+    }
+}
+
+TEST(SchedassignRealKernel, UnprivilegedCallerIsRefused)
+{
+    if (!RunningAsRoot()) {
+        GTEST_SKIP() << "running as another user needs root";
+    }
+    Sleeper child;
+    RunOptions asNobody;
+    asNobody.unprivileged = true;
+    const Outcome run = RunTool("schedassign", {child.pidText(), "RR", "10"}, asNobody);
+    EXPECT_EQ(run.out, "Error: failed to set scheduler\n");
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(ChrtReadback(child.pid()), "SCHED_OTHER 0");
+}
+
+struct StandinCase {
+    std::vector<std::string> args;
+    std::string ranges;  // empty: the stand-in's defaults, 1 to 99 but OTHER 0 to 0
+    std::string fail;    // calls forced to fail
+    std::string out;
+    int status;
+    std::vector<std::string> calls;
+    std::string after;  // process 812's state line afterwards
+};
+
+const char kMin4[] = "sched_get_priority_min 4";
+const char kMax4[] = "sched_get_priority_max 4";
+const char kMin64[] = "sched_get_priority_min 64";
+const char kMax64[] = "sched_get_priority_max 64";
+const char kBefore[] = "812 2 30";
+
+const StandinCase kStandinCases[] = {
+    // Each extension policy is set; the calls come min, max, set.
+    {{"812", "MGMT", "10"}, "", "", "", 0, {kMin4, kMax4, "sched_setscheduler 812 4 10"}, "812 4 10"},
+    {{"812", "CALLP", "1"}, "", "", "", 0, {kMin64, kMax64, "sched_setscheduler 812 64 1"}, "812 64 1"},
+    {{"812", "IO", "99"},
+     "",
+     "",
+     "",
+     0,
+     {"sched_get_priority_min 256", "sched_get_priority_max 256", "sched_setscheduler 812 256 99"},
+     "812 256 99"},
+    {{"812", "MTC", "50"},
+     "",
+     "",
+     "",
+     0,
+     {"sched_get_priority_min 1024", "sched_get_priority_max 1024", "sched_setscheduler 812 1024 50"},
+     "812 1024 50"},
+    {{"812", "OTHER"},
+     "",
+     "",
+     "",
+     0,
+     {"sched_get_priority_min 0", "sched_get_priority_max 0", "sched_setscheduler 812 0 0"},
+     "812 0 0"},
+    // Settled before the kernel is asked anything.
+    {{}, "", "", kUsage, 1, {}, kBefore},
+    {{"812", "MGMT", "10", "x"}, "", "", kUsage, 1, {}, kBefore},
+    {{"812", "mgmt", "10"}, "", "", "mgmt is not a valid policy\n", 0, {}, kBefore},
+    {{"812", "OTHER", "5"}, "", "", "Error: priority for OTHER policy must be 0\n", 0, {}, kBefore},
+    // A failed or unknown minimum query, and a failed maximum query.
+    {{"812", "CALLP", "10"}, "", "sched_get_priority_min", "Error: failed to get minimum priority\n", 0, {kMin64}, kBefore},
+    {{"812", "CALLP", "10"}, "1:1:99", "", "Error: failed to get minimum priority\n", 0, {kMin64}, kBefore},
+    {{"812",
+      "CALLP", "10"},
+     "",
+     "sched_get_priority_max",
+     "Error: failed to get maximum priority\n",
+     0,
+     {kMin64, kMax64},
+     kBefore},
+    // The range the kernel reports, whatever it is.
+    {{"812", "MGMT", "9"}, "4:10:20", "", "Error: priority for MGMT policy must be between 10 and 20\n", 0, {kMin4, kMax4}, kBefore},
+    {{"812", "MGMT", "10"}, "4:10:20", "", "", 0, {kMin4, kMax4, "sched_setscheduler 812 4 10"}, "812 4 10"},
+    {{"812", "MGMT", "20"}, "4:10:20", "", "", 0, {kMin4, kMax4, "sched_setscheduler 812 4 20"}, "812 4 20"},
+    {{"812", "MGMT", "21"}, "4:10:20", "", "Error: priority for MGMT policy must be between 10 and 20\n", 0, {kMin4, kMax4}, kBefore},
+    {{"812", "MGMT"}, "4:0:5", "", "Error: priority for MGMT policy must be between 0 and 5\n", 0, {kMin4, kMax4}, kBefore},
+    // An omitted priority is -1, which a range reaching below 0 accepts.
+    {{"812", "MGMT"}, "4:-5:5", "", "", 0, {kMin4, kMax4, "sched_setscheduler 812 4 -1"}, "812 4 -1"},
+    // Priority text beyond 32 bits saturates; it never wraps.
+    {{"812", "MGMT", "4294967306"},
+     "4:-2147483648:2147483647",
+     "",
+     "",
+     0,
+     {kMin4, kMax4, "sched_setscheduler 812 4 2147483647"},
+     "812 4 2147483647"},
+    {{"812", "MGMT", "-99999999999999999999"},
+     "4:-2147483648:2147483647",
+     "",
+     "",
+     0,
+     {kMin4, kMax4, "sched_setscheduler 812 4 -2147483648"},
+     "812 4 -2147483648"},
+    // The set call fails: forced, no such process, negative pid.
+    {{"812", "MTC", "10"},
+     "",
+     "sched_setscheduler",
+     "Error: failed to set scheduler\n",
+     0,
+     {"sched_get_priority_min 1024", "sched_get_priority_max 1024", "sched_setscheduler 812 1024 10"},
+     kBefore},
+    {{"999", "MTC", "10"},
+     "",
+     "",
+     "Error: failed to set scheduler\n",
+     0,
+     {"sched_get_priority_min 1024", "sched_get_priority_max 1024", "sched_setscheduler 999 1024 10"},
+     kBefore},
+    {{"-5", "MTC", "10"},
+     "",
+     "",
+     "Error: failed to set scheduler\n",
+     0,
+     {"sched_get_priority_min 1024", "sched_get_priority_max 1024", "sched_setscheduler -5 1024 10"},
+     kBefore},
+};
+
+TEST(SchedassignStandin, OutcomeTable)
+{
+    for (const StandinCase& row : kStandinCases) {
+        SCOPED_TRACE(Joined(row.args) + " ranges=" + row.ranges + " fail=" + row.fail);
+        StandinKernel kernel;
+        kernel.WriteState({kBefore, "1 0 0"});
+        const Outcome run = RunTool("schedassign", row.args, kernel.Options(row.ranges, row.fail));
+        EXPECT_EQ(run.out, row.out);
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.status, row.status);
+        EXPECT_EQ(kernel.Calls(), row.calls);
+        EXPECT_EQ(kernel.State(), (std::vector<std::string>{row.after, "1 0 0"}));
+    }
+}
+
+// Pid text beyond 32 bits saturates: it must never wrap onto process 1.
+TEST(SchedassignStandin, HugePidNeverWrapsOntoProcessOne)
+{
+    const struct {
+        const char* pidText;
+        const char* setCall;
+        const char* out;
+        const char* topState;
+    } kRows[] = {
+        {"4294967297", "sched_setscheduler 2147483647 2 10", "", "2147483647 2 10"},
+        {"99999999999999999999", "sched_setscheduler 2147483647 2 10", "", "2147483647 2 10"},
+        {"-4294967297", "sched_setscheduler -2147483648 2 10", "Error: failed to set scheduler\n", "2147483647 0 0"},
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(row.pidText);
+        StandinKernel kernel;
+        kernel.WriteState({"1 0 0", "2147483647 0 0"});
+        const Outcome run = RunTool("schedassign", {row.pidText, "RR", "10"}, kernel.Options());
+        EXPECT_EQ(run.out, row.out);
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(kernel.Calls(),
+                  (std::vector<std::string>{"sched_get_priority_min 2", "sched_get_priority_max 2", row.setCall}));
+        EXPECT_EQ(kernel.State(), (std::vector<std::string>{"1 0 0", row.topState}));
+    }
+}
+
+}  // namespace
