@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,13 +39,28 @@ struct Range {
 };
 
 struct Process {
-    long pid;
+    int pid;
     int policy;
     int priority;
 };
 
 constexpr Range kDefaultRanges[] = {{0, 0, 0},  {1, 1, 99},   {2, 1, 99},   {4, 1, 99},
                                     {64, 1, 99}, {256, 1, 99}, {1024, 1, 99}};
+
+// Reads a decimal number at *text, skipping blanks before it, and moves
+// *text past it; false when there is none or it does not fit an int.
+bool ReadInt(const char** text, int* value)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long number = std::strtol(*text, &end, 10);
+    if (end == *text || errno != 0 || number < INT_MIN || number > INT_MAX) {
+        return false;
+    }
+    *value = static_cast<int>(number);
+    *text = end;
+    return true;
+}
 
 void Complain(const char* what, const char* text)
 {
@@ -79,12 +95,12 @@ bool ForcedToFail(const char* call)
     const size_t length = std::strlen(call);
     for (const char* p = list; p != nullptr && *p != '\0';) {
         const char* end = std::strchr(p, ',');
-        const size_t itemLength = end ? static_cast<size_t>(end - p) : std::strlen(p);
+        const size_t itemLength = (end != nullptr) ? static_cast<size_t>(end - p) : std::strlen(p);
         if (itemLength == length && std::strncmp(p, call, length) == 0) {
             errno = EPERM;
             return true;
         }
-        p = end ? end + 1 : nullptr;
+        p = (end != nullptr) ? end + 1 : nullptr;
     }
     return false;
 }
@@ -95,6 +111,7 @@ bool FindRange(int policy, Range* out)
     const char* text = std::getenv("SCHED_STANDIN_RANGES");
     if (text == nullptr) {
         for (const Range& range : kDefaultRanges) {
+            // cppcheck-suppress useStlAlgorithm ; same plain loop as the parsed ranges below
             if (range.policy == policy) {
                 *out = range;
                 return true;
@@ -103,8 +120,9 @@ bool FindRange(int policy, Range* out)
     } else {
         for (const char* p = text; *p != '\0';) {
             Range range{};
-            int used = 0;
-            if (std::sscanf(p, "%d:%d:%d%n", &range.policy, &range.min, &range.max, &used) != 3) {
+            const bool ok = ReadInt(&p, &range.policy) && *p++ == ':' && ReadInt(&p, &range.min) &&
+                            *p++ == ':' && ReadInt(&p, &range.max) && (*p == ',' || *p == '\0');
+            if (!ok) {
                 Complain("malformed SCHED_STANDIN_RANGES", text);
                 break;
             }
@@ -112,7 +130,6 @@ bool FindRange(int policy, Range* out)
                 *out = range;
                 return true;
             }
-            p += used;
             if (*p == ',') {
                 ++p;
             }
@@ -133,12 +150,17 @@ int LoadProcesses(Process* table)
     if (file == nullptr) {
         return 0;
     }
+    char text[kMaxEntries * 40];
+    const size_t length = std::fread(text, 1, sizeof text - 1, file);
+    std::fclose(file);
+    text[length] = '\0';
     int count = 0;
+    const char* p = text;
     Process entry{};
-    while (count < kMaxEntries && std::fscanf(file, "%ld %d %d", &entry.pid, &entry.policy, &entry.priority) == 3) {
+    while (count < kMaxEntries && ReadInt(&p, &entry.pid) && ReadInt(&p, &entry.policy) &&
+           ReadInt(&p, &entry.priority)) {
         table[count++] = entry;
     }
-    std::fclose(file);
     return count;
 }
 
@@ -151,7 +173,7 @@ void SaveProcesses(const Process* table, int count)
         return;
     }
     for (int i = 0; i < count; ++i) {
-        std::fprintf(file, "%ld %d %d\n", table[i].pid, table[i].policy, table[i].priority);
+        std::fprintf(file, "%d %d %d\n", table[i].pid, table[i].policy, table[i].priority);
     }
     std::fclose(file);
 }
@@ -163,7 +185,7 @@ int FindProcess(const Process* table, int count, pid_t pid)
         errno = EINVAL;
         return -1;
     }
-    const long wanted = (pid == 0) ? static_cast<long>(getpid()) : static_cast<long>(pid);
+    const int wanted = (pid == 0) ? getpid() : pid;
     for (int i = 0; i < count; ++i) {
         if (table[i].pid == wanted) {
             return i;
@@ -177,21 +199,21 @@ int FindProcess(const Process* table, int count, pid_t pid)
 
 extern "C" {
 
-int sched_get_priority_min(int policy) noexcept
+int sched_get_priority_min(int algorithm) noexcept
 {
-    Log("sched_get_priority_min", 1, policy);
+    Log("sched_get_priority_min", 1, algorithm);
     Range range{};
-    if (ForcedToFail("sched_get_priority_min") || !FindRange(policy, &range)) {
+    if (ForcedToFail("sched_get_priority_min") || !FindRange(algorithm, &range)) {
         return -1;
     }
     return range.min;
 }
 
-int sched_get_priority_max(int policy) noexcept
+int sched_get_priority_max(int algorithm) noexcept
 {
-    Log("sched_get_priority_max", 1, policy);
+    Log("sched_get_priority_max", 1, algorithm);
     Range range{};
-    if (ForcedToFail("sched_get_priority_max") || !FindRange(policy, &range)) {
+    if (ForcedToFail("sched_get_priority_max") || !FindRange(algorithm, &range)) {
         return -1;
     }
     return range.max;
@@ -199,7 +221,7 @@ int sched_get_priority_max(int policy) noexcept
 
 int sched_setscheduler(pid_t pid, int policy, const sched_param* param) noexcept
 {
-    Log("sched_setscheduler", 3, pid, policy, param ? param->sched_priority : 0L);
+    Log("sched_setscheduler", 3, pid, policy, (param != nullptr) ? param->sched_priority : 0L);
     if (ForcedToFail("sched_setscheduler")) {
         return -1;
     }

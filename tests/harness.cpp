@@ -5,13 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
-
-extern char** environ;
 
 HarnessConfig& Config()
 {
@@ -31,6 +30,15 @@ std::vector<std::string> Lines(const std::string& path)
     return lines;
 }
 
+// The NULL-terminated array that execve takes, pointing into `strings`.
+std::vector<char*> CStrings(const std::vector<std::string>& strings)
+{
+    std::vector<char*> pointers(strings.size() + 1, nullptr);
+    std::transform(strings.begin(), strings.end(), pointers.begin(),
+                   [](const std::string& s) { return const_cast<char*>(s.c_str()); });
+    return pointers;
+}
+
 Outcome Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv)
 {
     std::vector<std::string> env;
@@ -47,16 +55,8 @@ Outcome Spawn(const std::vector<std::string>& argv, const std::vector<std::strin
     }
     const pid_t child = fork();
     if (child == 0) {
-        std::vector<char*> cargv;
-        for (const std::string& a : argv) {
-            cargv.push_back(const_cast<char*>(a.c_str()));
-        }
-        cargv.push_back(nullptr);
-        std::vector<char*> cenv;
-        for (const std::string& e : env) {
-            cenv.push_back(const_cast<char*>(e.c_str()));
-        }
-        cenv.push_back(nullptr);
+        std::vector<char*> cargv = CStrings(argv);
+        std::vector<char*> cenv = CStrings(env);
         dup2(outPipe[1], 1);
         dup2(errPipe[1], 2);
         close(outPipe[0]);

@@ -69,17 +69,17 @@ TEST(HostileArguments, SchedreportConvertsAnyPidText)
     const std::string lead(21, ' ');
     const struct {
         std::string pidText;
-        bool standin;  // else the real kernel, for pid 0: the tool itself
         std::string out;
         int status;
+        bool standin;  // else the real kernel, for pid 0: the tool itself
     } kRows[] = {
-        {kManyDigits, true, "schedreport (pid=2147483647): invalid pid\r\n", 1},
-        {kManyNegativeDigits, true, "schedreport (pid=-2147483648): invalid pid\r\n", 1},
-        {"-" + kManyDigits.substr(1), true, "schedreport (pid=-2147483648): invalid pid\r\n", 1},
-        {"\n812\n", true, lead + "pid=812   Policy = SCHED_IO        Priority = 3  \r\n", 0},
-        {kLong, false, lead + "pid=0     Policy = SCHED_OTHER     Priority = 0  \r\n", 0},
-        {"%s%n%p", false, lead + "pid=0     Policy = SCHED_OTHER     Priority = 0  \r\n", 0},
-        {"\xff\xfe", false, lead + "pid=0     Policy = SCHED_OTHER     Priority = 0  \r\n", 0},
+        {kManyDigits, "schedreport (pid=2147483647): invalid pid\r\n", 1, true},
+        {kManyNegativeDigits, "schedreport (pid=-2147483648): invalid pid\r\n", 1, true},
+        {"-" + kManyDigits.substr(1), "schedreport (pid=-2147483648): invalid pid\r\n", 1, true},
+        {"\n812\n", lead + "pid=812   Policy = SCHED_IO        Priority = 3  \r\n", 0, true},
+        {kLong, lead + "pid=0     Policy = SCHED_OTHER     Priority = 0  \r\n", 0, false},
+        {"%s%n%p", lead + "pid=0     Policy = SCHED_OTHER     Priority = 0  \r\n", 0, false},
+        {"\xff\xfe", lead + "pid=0     Policy = SCHED_OTHER     Priority = 0  \r\n", 0, false},
     };
     for (const auto& row : kRows) {
         SCOPED_TRACE(row.pidText.substr(0, 20));

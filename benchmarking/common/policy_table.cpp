@@ -37,7 +37,9 @@ int PolicyFromKeyword(const char* keyword)
 
 const char* PolicyReportName(int policy)
 {
+    // A plain loop, like the keyword lookup: the programs use no C++ library.
     for (const PolicyRow& row : kPolicies) {
+        // cppcheck-suppress useStlAlgorithm
         if (row.number == policy) {
             return row.reportName;
         }
