@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Sources the completion file and checks what it offers at each position.
+set -u
+# shellcheck source=/dev/null
+. "$1"
+failures=0
+sleep 1000 &
+sleeper=$!
+trap 'kill $sleeper' EXIT
+
+# offers WORD... : completes the command line WORD... (the last word being
+# the one under the cursor) and prints the offers, sorted, on one line.
+offers() {
+    COMP_WORDS=("$@")
+    COMP_CWORD=$(($# - 1))
+    COMPREPLY=()
+    "$(complete -p "$1" | sed -n 's/.*-F \([^ ]*\) .*/\1/p')"
+    [ ${#COMPREPLY[@]} -eq 0 ] || printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' '
+}
+expect() {  # expect DESCRIPTION ACTUAL EXPECTED
+    if [ "$2" = "$3" ]; then
+        echo "ok: $1"
+    else
+        echo "FAIL: $1: offered [$2], expected [$3]"
+        failures=$((failures + 1))
+    fi
+}
+has_pid() {  # has_pid DESCRIPTION OFFERS PID
+    case " $2" in
+        *" $3 "*) echo "ok: $1" ;;
+        *) echo "FAIL: $1: $3 not among the offers"; failures=$((failures + 1)) ;;
+    esac
+}
+
+for tool in schedassign schedreport; do
+    all=$(offers "$tool" "")
+    has_pid "$tool offers a running pid" "$all" "$sleeper"
+    has_pid "$tool offers its own shell's pid" "$all" "$$"
+    expect "$tool offers pids alone" "$(printf '%s' "$all" | tr -d '0-9 ')" ""
+    some=$(offers "$tool" "$sleeper")
+    has_pid "$tool narrows pids by prefix" "$some" "$sleeper"
+    expect "$tool offers only pids with the prefix" "$(printf '%s' "$some" | tr ' ' '\n' | grep -v "^$sleeper")" ""
+done
+expect "schedassign keywords" "$(offers schedassign 812 "")" "CALLP FIFO IO MGMT MTC OTHER RR "
+expect "schedassign keywords by prefix" "$(offers schedassign 812 M)" "MGMT MTC "
+expect "schedassign keywords are case-sensitive" "$(offers schedassign 812 f)" ""
+expect "schedassign priority: nothing" "$(offers schedassign 812 RR "")" ""
+expect "schedreport second argument: nothing" "$(offers schedreport 812 "")" ""
+
+[ "$failures" -eq 0 ] && echo "completion: all passed" || echo "completion: $failures failed"
+exit $((failures > 0))

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the build in BUILD_DIR into a fresh prefix and checks that exactly
+# the programs, their man pages and the completion files are there, that the
+# man pages render without a warning and that the installed programs run.
+set -u
+build=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install"
+
+expected="bin/schedassign
+bin/schedreport
+share/bash-completion/completions/schedassign
+share/bash-completion/completions/schedreport
+share/man/man8/schedassign.8
+share/man/man8/schedreport.8"
+actual=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | sort)
+[ "$actual" = "$expected" ] || fail "installed files differ:
+$(diff <(echo "$expected") <(echo "$actual"))"
+
+for page in schedassign schedreport; do
+    warnings=$(man --warnings -l "$prefix/share/man/man8/$page.8" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "man $page warns: $warnings"
+    man -l "$prefix/share/man/man8/$page.8" 2>/dev/null | grep -q "^NAME" || fail "man $page renders no NAME"
+done
+
+out=$("$prefix/bin/schedreport" 0)
+case $out in
+    *"pid=0     Policy = "*) ;;
+    *) fail "installed schedreport printed: $out" ;;
+esac
+out=$("$prefix/bin/schedassign")
+[ "$(echo "$out" | head -n 1)" = "schedassign [pid] [FIFO | RR | OTHER | MGMT | CALLP | IO | MTC ] [priority]" ] ||
+    fail "installed schedassign printed: $out"
+
+[ "$failures" -eq 0 ] && echo "install: all passed"
+exit $((failures > 0))
