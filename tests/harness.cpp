@@ -1,5 +1,6 @@
 #include "harness.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -39,7 +40,8 @@ std::vector<char*> CStrings(const std::vector<std::string>& strings)
     return pointers;
 }
 
-Outcome Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv)
+Outcome Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+              const std::string& stdoutPath = "")
 {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
@@ -57,7 +59,8 @@ Outcome Spawn(const std::vector<std::string>& argv, const std::vector<std::strin
     if (child == 0) {
         std::vector<char*> cargv = CStrings(argv);
         std::vector<char*> cenv = CStrings(env);
-        dup2(outPipe[1], 1);
+        const int out = stdoutPath.empty() ? outPipe[1] : open(stdoutPath.c_str(), O_WRONLY);
+        dup2(out, 1);
         dup2(errPipe[1], 2);
         close(outPipe[0]);
         close(outPipe[1]);
@@ -122,7 +125,7 @@ Outcome RunTool(const std::string& tool, const std::vector<std::string>& args, c
     }
     argv.push_back(config.binDir + "/" + tool);
     argv.insert(argv.end(), args.begin(), args.end());
-    return Spawn(argv, env);
+    return Spawn(argv, env, options.stdoutPath);
 }
 
 Outcome RunHost(const std::vector<std::string>& argv)

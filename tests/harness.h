@@ -27,6 +27,7 @@ struct RunOptions {
     std::vector<std::string> env;  // extra NAME=value entries
     bool standin = false;          // preload the stand-in kernel
     bool unprivileged = false;     // run as nobody:nogroup via setpriv
+    std::string stdoutPath;        // write standard output there, not to a pipe
 };
 
 // Runs bin/`tool` with `args` and collects everything it writes.

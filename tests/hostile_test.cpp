@@ -107,4 +107,30 @@ TEST(HostileArguments, UsageIgnoresWhatTheArgumentsHold)
     EXPECT_EQ(report.status, 1);
 }
 
+// A write to standard output that fails changes neither the run nor the
+// exit status, and nothing goes to standard error instead.
+TEST(HostileArguments, FailedWritesToStandardOutput)
+{
+    const struct {
+        const char* tool;
+        std::vector<std::string> args;
+        int status;
+    } kRows[] = {
+        {"schedassign", {"0", "fifo", "1"}, 0},
+        {"schedassign", {"0", "OTHER", "5"}, 0},
+        {"schedassign", {}, 1},
+        {"schedreport", {"0"}, 0},
+        {"schedreport", {"-5"}, 1},
+        {"schedreport", {}, 1},
+    };
+    RunOptions toFullDevice;
+    toFullDevice.stdoutPath = "/dev/full";
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(std::string(row.tool) + " " + std::to_string(row.args.size()) + " arguments");
+        const Outcome run = RunTool(row.tool, row.args, toFullDevice);
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.status, row.status);
+    }
+}
+
 }  // namespace
