@@ -195,28 +195,29 @@ int FindProcess(const Process* table, int count, pid_t pid)
     return -1;
 }
 
+// One end of the range of `policy` for the bound query `call`, or -1.
+int Bound(const char* call, int policy, bool highest)
+{
+    Log(call, 1, policy);
+    Range range{};
+    if (ForcedToFail(call) || !FindRange(policy, &range)) {
+        return -1;
+    }
+    return highest ? range.max : range.min;
+}
+
 }  // namespace
 
 extern "C" {
 
 int sched_get_priority_min(int algorithm) noexcept
 {
-    Log("sched_get_priority_min", 1, algorithm);
-    Range range{};
-    if (ForcedToFail("sched_get_priority_min") || !FindRange(algorithm, &range)) {
-        return -1;
-    }
-    return range.min;
+    return Bound("sched_get_priority_min", algorithm, false);
 }
 
 int sched_get_priority_max(int algorithm) noexcept
 {
-    Log("sched_get_priority_max", 1, algorithm);
-    Range range{};
-    if (ForcedToFail("sched_get_priority_max") || !FindRange(algorithm, &range)) {
-        return -1;
-    }
-    return range.max;
+    return Bound("sched_get_priority_max", algorithm, true);
 }
 
 int sched_setscheduler(pid_t pid, int policy, const sched_param* param) noexcept
