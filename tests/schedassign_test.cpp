@@ -76,11 +76,6 @@ const RealCase kRealCases[] = {
     {{"{pid}", "1", "10"}, "1 is not a valid policy\n", 0, kStart},
     {{"{pid}", "", "10"}, " is not a valid policy\n", 0, kStart},
     {{"{pid}", "%s%n", "10"}, "%s%n is not a valid policy\n", 0, kStart},
-    // This kernel lacks the extension policies: the minimum query fails.
-    {{"{pid}", "MGMT", "10"}, "Error: failed to get minimum priority\n", 0, kStart},
-    {{"{pid}", "CALLP", "10"}, "Error: failed to get minimum priority\n", 0, kStart},
-    {{"{pid}", "IO", "10"}, "Error: failed to get minimum priority\n", 0, kStart},
-    {{"{pid}", "MTC", "10"}, "Error: failed to get minimum priority\n", 0, kStart},
     // Pids the kernel refuses, found only by the set call.
     {{"99999999", "RR", "10"}, "Error: failed to set scheduler\n", 0, kStart},
     {{"-5", "RR", "10"}, "Error: failed to set scheduler\n", 0, kStart},
@@ -163,98 +158,58 @@ struct StandinCase {
     std::string after;  // process 812's state line afterwards
 };
 
-const char kMin4[] = "sched_get_priority_min 4";
-const char kMax4[] = "sched_get_priority_max 4";
-const char kMin64[] = "sched_get_priority_min 64";
-const char kMax64[] = "sched_get_priority_max 64";
+// The first `count` calls of a full run for `policy`: the minimum query, the
+// maximum query, then the set call with `setArgs` ("pid policy priority").
+std::vector<std::string> Asked(int policy, size_t count, const std::string& setArgs = "")
+{
+    const std::string number = std::to_string(policy);
+    std::vector<std::string> calls{"sched_get_priority_min " + number, "sched_get_priority_max " + number,
+                                   "sched_setscheduler " + setArgs};
+    calls.resize(count);
+    return calls;
+}
+
 const char kBefore[] = "812 2 30";
+const char kFullRange[] = "4:-2147483648:2147483647";
 
 const StandinCase kStandinCases[] = {
     // Each extension policy is set; the calls come min, max, set.
-    {{"812", "MGMT", "10"}, "", "", "", 0, {kMin4, kMax4, "sched_setscheduler 812 4 10"}, "812 4 10"},
-    {{"812", "CALLP", "1"}, "", "", "", 0, {kMin64, kMax64, "sched_setscheduler 812 64 1"}, "812 64 1"},
-    {{"812", "IO", "99"},
-     "",
-     "",
-     "",
-     0,
-     {"sched_get_priority_min 256", "sched_get_priority_max 256", "sched_setscheduler 812 256 99"},
-     "812 256 99"},
-    {{"812", "MTC", "50"},
-     "",
-     "",
-     "",
-     0,
-     {"sched_get_priority_min 1024", "sched_get_priority_max 1024", "sched_setscheduler 812 1024 50"},
-     "812 1024 50"},
-    {{"812", "OTHER"},
-     "",
-     "",
-     "",
-     0,
-     {"sched_get_priority_min 0", "sched_get_priority_max 0", "sched_setscheduler 812 0 0"},
-     "812 0 0"},
+    {{"812", "MGMT", "10"}, "", "", "", 0, Asked(4, 3, "812 4 10"), "812 4 10"},
+    {{"812", "CALLP", "1"}, "", "", "", 0, Asked(64, 3, "812 64 1"), "812 64 1"},
+    {{"812", "IO", "99"}, "", "", "", 0, Asked(256, 3, "812 256 99"), "812 256 99"},
+    {{"812", "MTC", "50"}, "", "", "", 0, Asked(1024, 3, "812 1024 50"), "812 1024 50"},
+    {{"812", "OTHER"}, "", "", "", 0, Asked(0, 3, "812 0 0"), "812 0 0"},
     // Settled before the kernel is asked anything.
     {{}, "", "", kUsage, 1, {}, kBefore},
     {{"812", "MGMT", "10", "x"}, "", "", kUsage, 1, {}, kBefore},
     {{"812", "mgmt", "10"}, "", "", "mgmt is not a valid policy\n", 0, {}, kBefore},
     {{"812", "OTHER", "5"}, "", "", "Error: priority for OTHER policy must be 0\n", 0, {}, kBefore},
     // A failed or unknown minimum query, and a failed maximum query.
-    {{"812", "CALLP", "10"}, "", "sched_get_priority_min", "Error: failed to get minimum priority\n", 0, {kMin64}, kBefore},
-    {{"812", "CALLP", "10"}, "1:1:99", "", "Error: failed to get minimum priority\n", 0, {kMin64}, kBefore},
-    {{"812",
-      "CALLP", "10"},
-     "",
-     "sched_get_priority_max",
-     "Error: failed to get maximum priority\n",
-     0,
-     {kMin64, kMax64},
+    {{"812", "CALLP", "10"}, "", "sched_get_priority_min", "Error: failed to get minimum priority\n", 0, Asked(64, 1),
+     kBefore},
+    {{"812", "CALLP", "10"}, "1:1:99", "", "Error: failed to get minimum priority\n", 0, Asked(64, 1), kBefore},
+    {{"812", "CALLP", "10"}, "", "sched_get_priority_max", "Error: failed to get maximum priority\n", 0, Asked(64, 2),
      kBefore},
     // The range the kernel reports, whatever it is.
-    {{"812", "MGMT", "9"}, "4:10:20", "", "Error: priority for MGMT policy must be between 10 and 20\n", 0, {kMin4, kMax4}, kBefore},
-    {{"812", "MGMT", "10"}, "4:10:20", "", "", 0, {kMin4, kMax4, "sched_setscheduler 812 4 10"}, "812 4 10"},
-    {{"812", "MGMT", "20"}, "4:10:20", "", "", 0, {kMin4, kMax4, "sched_setscheduler 812 4 20"}, "812 4 20"},
-    {{"812", "MGMT", "21"}, "4:10:20", "", "Error: priority for MGMT policy must be between 10 and 20\n", 0, {kMin4, kMax4}, kBefore},
-    {{"812", "MGMT"}, "4:0:5", "", "Error: priority for MGMT policy must be between 0 and 5\n", 0, {kMin4, kMax4}, kBefore},
+    {{"812", "MGMT", "9"}, "4:10:20", "", "Error: priority for MGMT policy must be between 10 and 20\n", 0,
+     Asked(4, 2), kBefore},
+    {{"812", "MGMT", "10"}, "4:10:20", "", "", 0, Asked(4, 3, "812 4 10"), "812 4 10"},
+    {{"812", "MGMT", "20"}, "4:10:20", "", "", 0, Asked(4, 3, "812 4 20"), "812 4 20"},
+    {{"812", "MGMT", "21"}, "4:10:20", "", "Error: priority for MGMT policy must be between 10 and 20\n", 0,
+     Asked(4, 2), kBefore},
+    {{"812", "MGMT"}, "4:0:5", "", "Error: priority for MGMT policy must be between 0 and 5\n", 0, Asked(4, 2),
+     kBefore},
     // An omitted priority is -1, which a range reaching below 0 accepts.
-    {{"812", "MGMT"}, "4:-5:5", "", "", 0, {kMin4, kMax4, "sched_setscheduler 812 4 -1"}, "812 4 -1"},
+    {{"812", "MGMT"}, "4:-5:5", "", "", 0, Asked(4, 3, "812 4 -1"), "812 4 -1"},
     // Priority text beyond 32 bits saturates; it never wraps.
-    {{"812", "MGMT", "4294967306"},
-     "4:-2147483648:2147483647",
-     "",
-     "",
-     0,
-     {kMin4, kMax4, "sched_setscheduler 812 4 2147483647"},
-     "812 4 2147483647"},
-    {{"812", "MGMT", "-99999999999999999999"},
-     "4:-2147483648:2147483647",
-     "",
-     "",
-     0,
-     {kMin4, kMax4, "sched_setscheduler 812 4 -2147483648"},
+    {{"812", "MGMT", "4294967306"}, kFullRange, "", "", 0, Asked(4, 3, "812 4 2147483647"), "812 4 2147483647"},
+    {{"812", "MGMT", "-99999999999999999999"}, kFullRange, "", "", 0, Asked(4, 3, "812 4 -2147483648"),
      "812 4 -2147483648"},
     // The set call fails: forced, no such process, negative pid.
-    {{"812", "MTC", "10"},
-     "",
-     "sched_setscheduler",
-     "Error: failed to set scheduler\n",
-     0,
-     {"sched_get_priority_min 1024", "sched_get_priority_max 1024", "sched_setscheduler 812 1024 10"},
-     kBefore},
-    {{"999", "MTC", "10"},
-     "",
-     "",
-     "Error: failed to set scheduler\n",
-     0,
-     {"sched_get_priority_min 1024", "sched_get_priority_max 1024", "sched_setscheduler 999 1024 10"},
-     kBefore},
-    {{"-5", "MTC", "10"},
-     "",
-     "",
-     "Error: failed to set scheduler\n",
-     0,
-     {"sched_get_priority_min 1024", "sched_get_priority_max 1024", "sched_setscheduler -5 1024 10"},
-     kBefore},
+    {{"812", "MTC", "10"}, "", "sched_setscheduler", "Error: failed to set scheduler\n", 0,
+     Asked(1024, 3, "812 1024 10"), kBefore},
+    {{"999", "MTC", "10"}, "", "", "Error: failed to set scheduler\n", 0, Asked(1024, 3, "999 1024 10"), kBefore},
+    {{"-5", "MTC", "10"}, "", "", "Error: failed to set scheduler\n", 0, Asked(1024, 3, "-5 1024 10"), kBefore},
 };
 
 TEST(SchedassignStandin, OutcomeTable)
@@ -277,13 +232,13 @@ TEST(SchedassignStandin, HugePidNeverWrapsOntoProcessOne)
 {
     const struct {
         const char* pidText;
-        const char* setCall;
+        const char* setArgs;
         const char* out;
         const char* topState;
     } kRows[] = {
-        {"4294967297", "sched_setscheduler 2147483647 2 10", "", "2147483647 2 10"},
-        {"99999999999999999999", "sched_setscheduler 2147483647 2 10", "", "2147483647 2 10"},
-        {"-4294967297", "sched_setscheduler -2147483648 2 10", "Error: failed to set scheduler\n", "2147483647 0 0"},
+        {"4294967297", "2147483647 2 10", "", "2147483647 2 10"},
+        {"99999999999999999999", "2147483647 2 10", "", "2147483647 2 10"},
+        {"-4294967297", "-2147483648 2 10", "Error: failed to set scheduler\n", "2147483647 0 0"},
     };
     for (const auto& row : kRows) {
         SCOPED_TRACE(row.pidText);
@@ -293,8 +248,7 @@ TEST(SchedassignStandin, HugePidNeverWrapsOntoProcessOne)
         EXPECT_EQ(run.out, row.out);
         EXPECT_EQ(run.err, "");
         EXPECT_EQ(run.status, 0);
-        EXPECT_EQ(kernel.Calls(),
-                  (std::vector<std::string>{"sched_get_priority_min 2", "sched_get_priority_max 2", row.setCall}));
+        EXPECT_EQ(kernel.Calls(), Asked(2, 3, row.setArgs));
         EXPECT_EQ(kernel.State(), (std::vector<std::string>{"1 0 0", row.topState}));
     }
 }
