@@ -2,6 +2,7 @@
 // read-backs of what schedassign and chrt set.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,15 @@ const char kUsage[] = "schedreport [pid]\r\n";
 // Every report line opens with 20 blanks from "%-20c" and the one before "pid=".
 const std::string kLead(21, ' ');
 
+// The first `count` calls of a report on `pid`: the policy query, then the
+// parameter query.
+std::vector<std::string> Queried(const std::string& pid, size_t count)
+{
+    std::vector<std::string> calls{"sched_getscheduler " + pid, "sched_getparam " + pid};
+    calls.resize(count);
+    return calls;
+}
+
 struct StandinCase {
     const char* state;  // the one process, "pid policy priority"
     std::vector<std::string> args;
@@ -23,49 +33,32 @@ struct StandinCase {
 
 const StandinCase kStandinCases[] = {
     // Every name of the table, each padded to 15.
-    {"812 0 0", {"812"}, kLead + "pid=812   Policy = SCHED_OTHER     Priority = 0  \r\n", 0,
-     {"sched_getscheduler 812", "sched_getparam 812"}},
-    {"812 1 50", {"812"}, kLead + "pid=812   Policy = SCHED_FIFO      Priority = 50 \r\n", 0,
-     {"sched_getscheduler 812", "sched_getparam 812"}},
-    {"812 2 99", {"812"}, kLead + "pid=812   Policy = SCHED_RR        Priority = 99 \r\n", 0,
-     {"sched_getscheduler 812", "sched_getparam 812"}},
-    {"812 4 1", {"812"}, kLead + "pid=812   Policy = SCHED_MGMT      Priority = 1  \r\n", 0,
-     {"sched_getscheduler 812", "sched_getparam 812"}},
-    {"812 64 10", {"812"}, kLead + "pid=812   Policy = SCHED_CALLP     Priority = 10 \r\n", 0,
-     {"sched_getscheduler 812", "sched_getparam 812"}},
-    {"812 256 20", {"812"}, kLead + "pid=812   Policy = SCHED_IO        Priority = 20 \r\n", 0,
-     {"sched_getscheduler 812", "sched_getparam 812"}},
-    {"812 1024 30", {"812"}, kLead + "pid=812   Policy = SCHED_MTC       Priority = 30 \r\n", 0,
-     {"sched_getscheduler 812", "sched_getparam 812"}},
+    {"812 0 0", {"812"}, kLead + "pid=812   Policy = SCHED_OTHER     Priority = 0  \r\n", 0, Queried("812", 2)},
+    {"812 1 50", {"812"}, kLead + "pid=812   Policy = SCHED_FIFO      Priority = 50 \r\n", 0, Queried("812", 2)},
+    {"812 2 99", {"812"}, kLead + "pid=812   Policy = SCHED_RR        Priority = 99 \r\n", 0, Queried("812", 2)},
+    {"812 4 1", {"812"}, kLead + "pid=812   Policy = SCHED_MGMT      Priority = 1  \r\n", 0, Queried("812", 2)},
+    {"812 64 10", {"812"}, kLead + "pid=812   Policy = SCHED_CALLP     Priority = 10 \r\n", 0, Queried("812", 2)},
+    {"812 256 20", {"812"}, kLead + "pid=812   Policy = SCHED_IO        Priority = 20 \r\n", 0, Queried("812", 2)},
+    {"812 1024 30", {"812"}, kLead + "pid=812   Policy = SCHED_MTC       Priority = 30 \r\n", 0, Queried("812", 2)},
     // Numbers outside the table: the 19-character fallback pushes the rest right by 4.
-    {"812 3 7", {"812"}, kLead + "pid=812   Policy = Unknown policy name Priority = 7  \r\n", 0,
-     {"sched_getscheduler 812", "sched_getparam 812"}},
-    {"812 5 7", {"812"}, kLead + "pid=812   Policy = Unknown policy name Priority = 7  \r\n", 0,
-     {"sched_getscheduler 812", "sched_getparam 812"}},
-    {"812 320 7", {"812"}, kLead + "pid=812   Policy = Unknown policy name Priority = 7  \r\n", 0,
-     {"sched_getscheduler 812", "sched_getparam 812"}},
-    {"812 1025 7", {"812"}, kLead + "pid=812   Policy = Unknown policy name Priority = 7  \r\n", 0,
-     {"sched_getscheduler 812", "sched_getparam 812"}},
-    {"812 -5 7", {"812"}, kLead + "pid=812   Policy = Unknown policy name Priority = 7  \r\n", 0,
-     {"sched_getscheduler 812", "sched_getparam 812"}},
+    {"812 3 7", {"812"}, kLead + "pid=812   Policy = Unknown policy name Priority = 7  \r\n", 0, Queried("812", 2)},
+    {"812 5 7", {"812"}, kLead + "pid=812   Policy = Unknown policy name Priority = 7  \r\n", 0, Queried("812", 2)},
+    {"812 320 7", {"812"}, kLead + "pid=812   Policy = Unknown policy name Priority = 7  \r\n", 0, Queried("812", 2)},
+    {"812 1025 7", {"812"}, kLead + "pid=812   Policy = Unknown policy name Priority = 7  \r\n", 0, Queried("812", 2)},
+    {"812 -5 7", {"812"}, kLead + "pid=812   Policy = Unknown policy name Priority = 7  \r\n", 0, Queried("812", 2)},
     // Long pids and priorities push the rest right; short ones are padded.
-    {"123456 1 50", {"123456"}, kLead + "pid=123456 Policy = SCHED_FIFO      Priority = 50 \r\n", 0,
-     {"sched_getscheduler 123456", "sched_getparam 123456"}},
-    {"1 2 1234", {"1"}, kLead + "pid=1     Policy = SCHED_RR        Priority = 1234\r\n", 0,
-     {"sched_getscheduler 1", "sched_getparam 1"}},
-    {"812 4 -1", {"812"}, kLead + "pid=812   Policy = SCHED_MGMT      Priority = -1 \r\n", 0,
-     {"sched_getscheduler 812", "sched_getparam 812"}},
+    {"123456 1 50", {"123456"}, kLead + "pid=123456 Policy = SCHED_FIFO      Priority = 50 \r\n", 0, Queried("123456", 2)},
+    {"1 2 1234", {"1"}, kLead + "pid=1     Policy = SCHED_RR        Priority = 1234\r\n", 0, Queried("1", 2)},
+    {"812 4 -1", {"812"}, kLead + "pid=812   Policy = SCHED_MGMT      Priority = -1 \r\n", 0, Queried("812", 2)},
     // Pid text beyond 32 bits saturates to the largest pid; never wraps.
-    {"2147483647 1 50", {"99999999999"}, kLead + "pid=2147483647 Policy = SCHED_FIFO      Priority = 50 \r\n", 0,
-     {"sched_getscheduler 2147483647", "sched_getparam 2147483647"}},
-    {"812 1 50", {" +812abc"}, kLead + "pid=812   Policy = SCHED_FIFO      Priority = 50 \r\n", 0,
-     {"sched_getscheduler 812", "sched_getparam 812"}},
+    {"2147483647 1 50", {"99999999999"}, kLead + "pid=2147483647 Policy = SCHED_FIFO      Priority = 50 \r\n", 0, Queried("2147483647", 2)},
+    {"812 1 50", {" +812abc"}, kLead + "pid=812   Policy = SCHED_FIFO      Priority = 50 \r\n", 0, Queried("812", 2)},
     // Failures; a usage error asks the kernel nothing.
     {"812 1 50", {}, kUsage, 1, {}},
     {"812 1 50", {"812", "812"}, kUsage, 1, {}},
-    {"812 1 50", {"999"}, "schedreport (pid=999  ): invalid pid\r\n", 1, {"sched_getscheduler 999"}},
-    {"812 1 50", {"123456789"}, "schedreport (pid=123456789): invalid pid\r\n", 1, {"sched_getscheduler 123456789"}},
-    {"812 1 50", {"-5"}, "schedreport (pid=-5   ): invalid pid\r\n", 1, {"sched_getscheduler -5"}},
+    {"812 1 50", {"999"}, "schedreport (pid=999  ): invalid pid\r\n", 1, Queried("999", 1)},
+    {"812 1 50", {"123456789"}, "schedreport (pid=123456789): invalid pid\r\n", 1, Queried("123456789", 1)},
+    {"812 1 50", {"-5"}, "schedreport (pid=-5   ): invalid pid\r\n", 1, Queried("-5", 1)},
 };
 
 TEST(SchedreportStandin, ReportTable)
@@ -89,9 +82,9 @@ TEST(SchedreportStandin, FailedQueries)
         std::string out;
         std::vector<std::string> calls;
     } kRows[] = {
-        {"sched_getscheduler", "schedreport (pid=812  ): invalid pid\r\n", {"sched_getscheduler 812"}},
+        {"sched_getscheduler", "schedreport (pid=812  ): invalid pid\r\n", Queried("812", 1)},
         // The process ended between the two queries.
-        {"sched_getparam", "pid=812  : invalid pid\r\n", {"sched_getscheduler 812", "sched_getparam 812"}},
+        {"sched_getparam", "pid=812  : invalid pid\r\n", Queried("812", 2)},
     };
     for (const auto& row : kRows) {
         SCOPED_TRACE(row.fail);
@@ -132,11 +125,16 @@ TEST(SchedreportStandin, ReadsBackWhatSchedassignSet)
     }
 }
 
-// The pid left-aligned in at least 5 characters, as the report line has it.
+// `text` left-aligned in at least `width` characters, as printf's "%-Ns".
+std::string Padded(std::string text, size_t width)
+{
+    text.resize(std::max(text.size(), width), ' ');
+    return text;
+}
+
 std::string PidField(pid_t pid)
 {
-    std::string text = std::to_string(pid);
-    return text.size() < 5 ? text + std::string(5 - text.size(), ' ') : text;
+    return Padded(std::to_string(pid), 5);
 }
 
 TEST(SchedreportRealKernel, ItselfAndMissingProcesses)
@@ -170,11 +168,10 @@ TEST(SchedreportRealKernel, ProcessOneAsChrtSeesIt)
     if (name.find('|') != std::string::npos) {
         name = "Unknown policy name";
     }
-    std::string priority = chrt.substr(chrt.find(' ') + 1);
-    name.resize(std::max<size_t>(name.size(), 15), ' ');
-    priority.resize(std::max<size_t>(priority.size(), 3), ' ');
+    const std::string priority = chrt.substr(chrt.find(' ') + 1);
     const Outcome run = RunTool("schedreport", {"1"});
-    EXPECT_EQ(run.out, kLead + "pid=1     Policy = " + name + " Priority = " + priority + "\r\n");
+    EXPECT_EQ(run.out,
+              kLead + "pid=1     Policy = " + Padded(name, 15) + " Priority = " + Padded(priority, 3) + "\r\n");
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.status, 0);
 }
