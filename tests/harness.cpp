@@ -41,7 +41,7 @@ std::vector<char*> CStrings(const std::vector<std::string>& strings)
 }
 
 Outcome Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-              const std::string& stdoutPath = "")
+              const RunOptions& options = {})
 {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
@@ -59,9 +59,12 @@ Outcome Spawn(const std::vector<std::string>& argv, const std::vector<std::strin
     if (child == 0) {
         std::vector<char*> cargv = CStrings(argv);
         std::vector<char*> cenv = CStrings(env);
-        const int out = stdoutPath.empty() ? outPipe[1] : open(stdoutPath.c_str(), O_WRONLY);
+        const int out = options.stdoutPath.empty() ? outPipe[1] : open(options.stdoutPath.c_str(), O_WRONLY);
         dup2(out, 1);
         dup2(errPipe[1], 2);
+        if (options.stdoutClosed) {
+            close(1);
+        }
         close(outPipe[0]);
         close(outPipe[1]);
         close(errPipe[0]);
@@ -125,7 +128,7 @@ Outcome RunTool(const std::string& tool, const std::vector<std::string>& args, c
     }
     argv.push_back(config.binDir + "/" + tool);
     argv.insert(argv.end(), args.begin(), args.end());
-    return Spawn(argv, env, options.stdoutPath);
+    return Spawn(argv, env, options);
 }
 
 Outcome RunHost(const std::vector<std::string>& argv)
@@ -212,7 +215,18 @@ RunOptions StandinKernel::Options(const std::string& ranges, const std::string& 
     return options;
 }
 
-bool RunningAsRoot()
+bool MaySetRealTime()
 {
-    return geteuid() == 0;
+    static const bool allowed = [] {
+        const Sleeper child;
+        return RunHost({"chrt", "-f", "-p", "1", child.pidText()}).status == 0;
+    }();
+    return allowed;
+}
+
+bool MayRunAsNobody()
+{
+    static const bool allowed =
+        RunHost({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "true"}).status == 0;
+    return allowed;
 }

@@ -28,6 +28,7 @@ struct RunOptions {
     bool standin = false;          // preload the stand-in kernel
     bool unprivileged = false;     // run as nobody:nogroup via setpriv
     std::string stdoutPath;        // write standard output there, not to a pipe
+    bool stdoutClosed = false;     // start with no standard output at all
 };
 
 // Runs bin/`tool` with `args` and collects everything it writes.
@@ -74,8 +75,12 @@ private:
     std::string dir_;
 };
 
-// True when this process may run others as another user and set real-time
-// policies: the unprivileged and real-time tests need it.
-bool RunningAsRoot();
+// Whether the real kernel lets this process set a real-time policy on a
+// child, found by trying it once (chrt -f -p 1 on a sleeping child).
+bool MaySetRealTime();
+
+// Whether this process may start others as another user, found by trying
+// setpriv once.
+bool MayRunAsNobody();
 
 #endif

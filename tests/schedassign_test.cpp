@@ -79,14 +79,15 @@ const RealCase kRealCases[] = {
     // Pids the kernel refuses, found only by the set call.
     {{"99999999", "RR", "10"}, "Error: failed to set scheduler\n", 0, kStart},
     {{"-5", "RR", "10"}, "Error: failed to set scheduler\n", 0, kStart},
-    // Pid text without digits is 0: the tool sets its own process.
-    {{"abc", "RR", "10"}, "", 0, kStart},
+    // Pid text that is not a whole number never reaches the kernel.
+    {{"abc", "RR", "10"}, kUsage, 1, kStart},
+    {{"1e3", "FIFO", "99"}, kUsage, 1, kStart},
 };
 
 TEST(SchedassignRealKernel, OutcomeTable)
 {
-    if (!RunningAsRoot()) {
-        GTEST_SKIP() << "setting real-time policies on a child needs root";
+    if (!MaySetRealTime()) {
+        GTEST_SKIP() << "this kernel refuses to let us set a real-time policy on a child (needs CAP_SYS_NICE)";
     }
     for (const RealCase& row : kRealCases) {
         Sleeper child;
@@ -105,8 +106,8 @@ TEST(SchedassignRealKernel, OutcomeTable)
 // policy the kernel lacks must be refused by the minimum query instead.
 TEST(SchedassignRealKernel, EveryKeywordAtItsBounds)
 {
-    if (!RunningAsRoot()) {
-        GTEST_SKIP() << "setting real-time policies on a child needs root";
+    if (!MaySetRealTime()) {
+        GTEST_SKIP() << "this kernel refuses to let us set a real-time policy on a child (needs CAP_SYS_NICE)";
     }
     const struct {
         const char* keyword;
@@ -135,8 +136,8 @@ TEST(SchedassignRealKernel, EveryKeywordAtItsBounds)
 
 TEST(SchedassignRealKernel, UnprivilegedCallerIsRefused)
 {
-    if (!RunningAsRoot()) {
-        GTEST_SKIP() << "running as another user needs root";
+    if (!MayRunAsNobody()) {
+        GTEST_SKIP() << "running as another user needs the privilege to change user (setpriv failed)";
     }
     Sleeper child;
     RunOptions asNobody;
@@ -172,6 +173,18 @@ std::vector<std::string> Asked(int policy, size_t count, const std::string& setA
 const char kBefore[] = "812 2 30";
 const char kFullRange[] = "4:-2147483648:2147483647";
 
+// Pid text that is not a whole decimal number: the usage text, no call.
+StandinCase RefusedPid(const std::string& pidText, const std::string& keyword = "MGMT")
+{
+    return {{pidText, keyword, "10"}, "", "", kUsage, 1, {}, kBefore};
+}
+
+// Pid text that is a whole decimal number for 812.
+StandinCase AcceptedPid(const std::string& pidText)
+{
+    return {{pidText, "MGMT", "10"}, "", "", "", 0, Asked(4, 3, "812 4 10"), "812 4 10"};
+}
+
 const StandinCase kStandinCases[] = {
     // Each extension policy is set; the calls come min, max, set.
     {{"812", "MGMT", "10"}, "", "", "", 0, Asked(4, 3, "812 4 10"), "812 4 10"},
@@ -184,6 +197,12 @@ const StandinCase kStandinCases[] = {
     {{"812", "MGMT", "10", "x"}, "", "", kUsage, 1, {}, kBefore},
     {{"812", "mgmt", "10"}, "", "", "mgmt is not a valid policy\n", 0, {}, kBefore},
     {{"812", "OTHER", "5"}, "", "", "Error: priority for OTHER policy must be 0\n", 0, {}, kBefore},
+    {{"812", "OTHER", "-1"}, "", "", "Error: priority for OTHER policy must be 0\n", 0, {}, kBefore},
+    // The pid must be a whole decimal number, checked before the keyword.
+    RefusedPid(""), RefusedPid(" "), RefusedPid("abc"), RefusedPid("1e3"), RefusedPid("12x"),
+    RefusedPid("1,234"), RefusedPid("0x10"), RefusedPid("8 12"), RefusedPid("--help"), RefusedPid("-"),
+    RefusedPid("+"), RefusedPid("812x", "mgmt"), RefusedPid("812.0", "OTHER"),
+    AcceptedPid(" 812"), AcceptedPid("812 "), AcceptedPid("+812"), AcceptedPid("00812"), AcceptedPid("\t812\n"),
     // A failed or unknown minimum query, and a failed maximum query.
     {{"812", "CALLP", "10"}, "", "sched_get_priority_min", "Error: failed to get minimum priority\n", 0, Asked(64, 1),
      kBefore},

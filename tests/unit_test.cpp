@@ -48,6 +48,32 @@ TEST(DecimalToInt, ConvertsLikeAtoiAndSaturates)
     }
 }
 
+// The whole-number rule for pids: only white space may stand around the
+// number; values saturate as in DecimalToInt.
+TEST(WholeDecimalToInt, AcceptsOnlyAWholeNumber)
+{
+    const struct {
+        const char* text;
+        bool whole;
+        int value;  // when whole
+    } kRows[] = {
+        {"", false, 0},          {" ", false, 0},         {"abc", false, 0},       {"1e3", false, 0},
+        {"12x", false, 0},       {"1,234", false, 0},     {"0x10", false, 0},      {"8 12", false, 0},
+        {"--help", false, 0},    {"-", false, 0},         {"+", false, 0},         {"+-5", false, 0},
+        {"- 5", false, 0},       {"5-", false, 0},        {"812.0", false, 0},    {"\xff", false, 0},
+        {"812", true, 812},      {" 812", true, 812},     {"812 ", true, 812},     {"+812", true, 812},
+        {"00812", true, 812},    {"-5", true, -5},        {"0", true, 0},          {"-0", true, 0},
+        {" \t\n\v\f\r7\r\n", true, 7},
+        {"4294967297", true, INT_MAX},                    {"-4294967297", true, INT_MIN},
+        {"99999999999999999999999999999999 ", true, INT_MAX},
+    };
+    for (const auto& row : kRows) {
+        int value = 12345;
+        EXPECT_EQ(WholeDecimalToInt(row.text, &value), row.whole) << '"' << row.text << '"';
+        EXPECT_EQ(value, row.whole ? row.value : 12345) << '"' << row.text << '"';
+    }
+}
+
 TEST(PolicyFromKeyword, ExactlyTheSevenKeywords)
 {
     const struct {

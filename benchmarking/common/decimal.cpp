@@ -11,28 +11,67 @@ bool IsSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-}  // namespace
-
-int DecimalToInt(const char* text)
+bool IsDigit(char c)
 {
-    while (IsSpace(*text)) {
-        ++text;
+    return c >= '0' && c <= '9';
+}
+
+// Reads the leading white space, sign and digits of `text` into *value,
+// saturated to 32 bits, and returns where the digits end: `text` itself when
+// there are none.
+const char* Scan(const char* text, int* value)
+{
+    const char* p = text;
+    while (IsSpace(*p)) {
+        ++p;
     }
-    const bool negative = (*text == '-');
-    if (*text == '-' || *text == '+') {
-        ++text;
+    const bool negative = (*p == '-');
+    if (*p == '-' || *p == '+') {
+        ++p;
+    }
+    if (!IsDigit(*p)) {
+        *value = 0;
+        return text;
     }
     // The magnitude grows no further once it passes 2^31, which is beyond
     // either limit: text of any length converts without overflow.
     constexpr long long kCap = 1LL + INT_MAX;
     long long magnitude = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) {
+    for (; IsDigit(*p); ++p) {
         if (magnitude <= kCap) {
-            magnitude = magnitude * 10 + (*text - '0');
+            magnitude = magnitude * 10 + (*p - '0');
         }
     }
     if (negative) {
-        return magnitude >= kCap ? INT_MIN : static_cast<int>(-magnitude);
+        *value = magnitude >= kCap ? INT_MIN : static_cast<int>(-magnitude);
+    } else {
+        *value = magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
     }
-    return magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
+    return p;
+}
+
+}  // namespace
+
+int DecimalToInt(const char* text)
+{
+    int value = 0;
+    Scan(text, &value);
+    return value;
+}
+
+bool WholeDecimalToInt(const char* text, int* value)
+{
+    int scanned = 0;
+    const char* end = Scan(text, &scanned);
+    if (end == text) {
+        return false;
+    }
+    while (IsSpace(*end)) {
+        ++end;
+    }
+    if (*end != '\0') {
+        return false;
+    }
+    *value = scanned;
+    return true;
 }

@@ -8,4 +8,11 @@
 // instead of wrapping, on every platform.
 int DecimalToInt(const char* text);
 
+// Converts text that is a whole decimal number and nothing else: optional
+// white space, one optional sign, one or more digits, optional white space
+// (white space as in the C locale). Stores the value, saturated as by
+// DecimalToInt, in *value and returns true; returns false, leaving *value
+// alone, for any other text.
+bool WholeDecimalToInt(const char* text, int* value);
+
 #endif

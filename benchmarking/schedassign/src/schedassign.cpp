@@ -2,9 +2,11 @@
 //
 // Puts an existing process under a scheduling policy with a static priority,
 // after checking the priority against the range the kernel reports for that
-// policy. Every line goes to standard output, ended by LF. Only a wrong
-// argument count exits with 1; every other outcome, errors included, exits
-// with 0, so callers read the output to tell an error from success.
+// policy. Every line goes to standard output, ended by LF. A wrong argument
+// count or a pid that is not a whole decimal number gets the usage text and
+// exits with 1; every other outcome, errors included, exits with 0, so
+// callers read the output to tell an error from success. A line that cannot
+// be written whole exits with 1, so an empty output always means success.
 #include <sched.h>
 
 #include <cstdio>
@@ -12,6 +14,13 @@
 
 #include "decimal.h"
 #include "policy_table.h"
+
+// The exit status of a run that has written its last line and would end
+// with `status`: 1 when that output did not reach standard output whole.
+static int StatusAfterOutput(int status)
+{
+    return (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) ? 1 : status;
+}
 
 static void Usage()
 {
@@ -28,7 +37,13 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    const int pid = DecimalToInt(argv[1]);
+    // A mistyped pid must never reach the kernel, where text without digits
+    // would name this process and "1e3" would name process 1.
+    int pid = 0;
+    if (!WholeDecimalToInt(argv[1], &pid)) {
+        Usage();
+        return 1;
+    }
     const char* pPolicyName = argv[2];
     if (argc == 4) {
         priority = DecimalToInt(argv[3]);
@@ -39,37 +54,37 @@ int main(int argc, char* argv[])
         // OTHER takes priority 0 alone; an omitted priority means 0.
         if (argc == 4 && priority != 0) {
             std::fputs("Error: priority for OTHER policy must be 0\n", stdout);
-            std::exit(0);
+            std::exit(StatusAfterOutput(0));
         }
         priority = 0;
     } else if (tmpPolicy == kNoPolicy) {
         std::printf("%s is not a valid policy\n", pPolicyName);
-        std::exit(0);
+        std::exit(StatusAfterOutput(0));
     }
 
     const int pmin = sched_get_priority_min(tmpPolicy);
     if (pmin == -1) {
         std::fputs("Error: failed to get minimum priority\n", stdout);
-        std::exit(0);
+        std::exit(StatusAfterOutput(0));
     }
     const int pmax = sched_get_priority_max(tmpPolicy);
     if (pmax == -1) {
         std::fputs("Error: failed to get maximum priority\n", stdout);
-        std::exit(0);
+        std::exit(StatusAfterOutput(0));
     }
 
     // Both bounds are allowed. For any policy but OTHER an omitted priority
     // is still -1 here, so the caller learns the range from this line.
     if (priority > pmax || priority < pmin) {
         std::printf("Error: priority for %s policy must be between %d and %d\n", pPolicyName, pmin, pmax);
-        std::exit(0);
+        std::exit(StatusAfterOutput(0));
     }
 
     sched_param schedPriority{};
     schedPriority.sched_priority = priority;
     if (sched_setscheduler(pid, tmpPolicy, &schedPriority) == -1) {
         std::fputs("Error: failed to set scheduler\n", stdout);
-        std::exit(0);
+        std::exit(StatusAfterOutput(0));
     }
     return 0;
 }

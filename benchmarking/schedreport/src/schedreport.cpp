@@ -2,7 +2,9 @@
 //
 // Prints the scheduling policy and static priority of one process as one
 // fixed-layout line on standard output. Every line ends with CR LF. Exits
-// with 0 after a report and with 1 after any failure.
+// with 0 after a report and with 1 after any failure: a wrong argument
+// count, a pid that is not a whole decimal number, a failed query, or a
+// report line that could not be written whole.
 #include <sched.h>
 
 #include <cstdio>
@@ -22,7 +24,13 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    const int pid = DecimalToInt(argv[1]);
+    // Text other than a whole number ("--help", "", "12x") gets the usage
+    // text rather than a report on some other process.
+    int pid = 0;
+    if (!WholeDecimalToInt(argv[1], &pid)) {
+        Usage();
+        return 1;
+    }
 
     const int tmpPolicy = sched_getscheduler(pid);
     if (tmpPolicy == -1) {
@@ -44,5 +52,6 @@ int main(int argc, char* argv[])
     // the line right. The first field is 20 blanks.
     std::printf("%-20c pid=%-5d Policy = %-15s Priority = %-3d\r\n", ' ', pid, pPolicyName,
                 schedPriority.sched_priority);
-    return 0;
+    // A report that did not reach standard output whole is no report.
+    return (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) ? 1 : 0;
 }
