@@ -15,4 +15,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-ppc -L ${SCHED_TARGET_SYSROOT})
+# A static build (-DSCHED_STATIC=ON) runs without the sysroot: that it does
+# shows the programs need nothing of the target's userland.
+if(SCHED_STATIC)
+  set(CMAKE_CROSSCOMPILING_EMULATOR qemu-ppc)
+else()
+  set(CMAKE_CROSSCOMPILING_EMULATOR qemu-ppc -L ${SCHED_TARGET_SYSROOT})
+endif()
