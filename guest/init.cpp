@@ -13,8 +13,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -65,17 +68,12 @@ std::string Padded(std::string text, size_t width)
 
 std::string ReportName(int policy)
 {
-    const struct {
-        int policy;
-        const char* name;
-    } kNames[] = {{0, "SCHED_OTHER"}, {1, "SCHED_FIFO"},  {2, "SCHED_RR"}, {4, "SCHED_MGMT"},
-                  {64, "SCHED_CALLP"}, {256, "SCHED_IO"}, {1024, "SCHED_MTC"}};
-    for (const auto& row : kNames) {
-        if (row.policy == policy) {
-            return row.name;
-        }
-    }
-    return "Unknown policy name";
+    const std::pair<int, const char*> kNames[] = {{0, "SCHED_OTHER"}, {1, "SCHED_FIFO"},  {2, "SCHED_RR"},
+                                                  {4, "SCHED_MGMT"},  {64, "SCHED_CALLP"}, {256, "SCHED_IO"},
+                                                  {1024, "SCHED_MTC"}};
+    const auto* row = std::find_if(std::begin(kNames), std::end(kNames),
+                                   [policy](const auto& name) { return name.first == policy; });
+    return row == std::end(kNames) ? "Unknown policy name" : row->second;
 }
 
 // The report line for the child under `sched`; "{pid}" is filled in later.
@@ -135,11 +133,10 @@ Outcome Run(const std::string& program, const std::vector<std::string>& args, Ca
     }
     const pid_t child = fork();
     if (child == 0) {
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& arg : args) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        }
-        argv.push_back(nullptr);
+        std::vector<char*> argv(args.size() + 2, nullptr);
+        argv[0] = const_cast<char*>(program.c_str());
+        std::transform(args.begin(), args.end(), argv.begin() + 1,
+                       [](const std::string& arg) { return const_cast<char*>(arg.c_str()); });
         dup2(out[1], 1);
         dup2(err[1], 2);
         for (const int fd : {out[0], out[1], err[0], err[1]}) {
@@ -190,12 +187,12 @@ std::vector<Case> Cases()
     const Sched other{0, 0};
     const Sched fifo5{1, 5};
     std::vector<Case> cases;
-    auto assign = [&](std::vector<std::string> args, Sched before, std::string out, int status, Sched after,
+    auto assign = [&](std::vector<std::string> args, Sched before, const std::string& out, int status, Sched after,
                       Caller caller = Caller::kRoot) {
         args.insert(args.begin(), "{pid}");
-        cases.push_back({"schedassign", args, before, out, status, after, caller});
+        cases.push_back({"schedassign", std::move(args), before, out, status, after, caller});
     };
-    auto report = [&](std::vector<std::string> args, Sched before, std::string out, int status,
+    auto report = [&](const std::vector<std::string>& args, Sched before, const std::string& out, int status,
                       Caller caller = Caller::kRoot) {
         cases.push_back({"schedreport", args, before, out, status, before, caller});
     };
@@ -245,10 +242,10 @@ std::vector<Case> Cases()
         report({text}, {64, 10}, Report({64, 10}), 0);
     }
     // Pids without a process; a huge one saturates, never wraps onto 1.
-    for (const char* pid : {"99999", "-5", "4294967297"}) {
-        cases.push_back({"schedassign", {pid, "RR", "10"}, other, "Error: failed to set scheduler\n", 0, other,
-                         Caller::kRoot});
-    }
+    const std::string setFailed = "Error: failed to set scheduler\n";
+    cases.push_back({"schedassign", {"99999", "RR", "10"}, other, setFailed, 0, other, Caller::kRoot});
+    cases.push_back({"schedassign", {"-5", "RR", "10"}, other, setFailed, 0, other, Caller::kRoot});
+    cases.push_back({"schedassign", {"4294967297", "RR", "10"}, other, setFailed, 0, other, Caller::kRoot});
     report({"99999"}, other, "schedreport (pid=99999): invalid pid\r\n", 1);
     report({"-5"}, other, "schedreport (pid=-5   ): invalid pid\r\n", 1);
     report({"4294967297"}, other, "schedreport (pid=2147483647): invalid pid\r\n", 1);
@@ -278,10 +275,9 @@ std::string Check(const std::string& dir, const Case& row)
     if (!Set(child, row.before)) {
         wrong = "cannot set the child's starting policy";
     }
-    std::vector<std::string> args;
-    for (const std::string& arg : row.args) {
-        args.push_back(Replaced(arg, pid));
-    }
+    std::vector<std::string> args(row.args.size());
+    std::transform(row.args.begin(), row.args.end(), args.begin(),
+                   [&pid](const std::string& arg) { return Replaced(arg, pid); });
     const Outcome run = Run(dir + row.tool, args, row.caller);
     const std::string out = Replaced(row.out, Padded(pid, 5));
     const Sched after = Get(child);

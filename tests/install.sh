@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the build in BUILD_DIR into a fresh prefix and checks that exactly
-# the programs, their man pages and the completion files are there, that the
-# man pages render without a warning and that the installed programs run.
+# the programs, their man pages, the completion files, the copyright and the
+# changelog are there, that the man pages render without a warning and carry
+# the project's version, and that the installed programs run.
 set -u
 build=$1
+version=$2
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 failures=0
@@ -15,16 +17,21 @@ expected="bin/schedassign
 bin/schedreport
 share/bash-completion/completions/schedassign
 share/bash-completion/completions/schedreport
-share/man/man8/schedassign.8
-share/man/man8/schedreport.8"
+share/doc/schedtools/changelog.gz
+share/doc/schedtools/copyright
+share/man/man8/schedassign.8.gz
+share/man/man8/schedreport.8.gz"
 actual=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | sort)
 [ "$actual" = "$expected" ] || fail "installed files differ:
 $(diff <(echo "$expected") <(echo "$actual"))"
 
 for page in schedassign schedreport; do
-    warnings=$(man --warnings -l "$prefix/share/man/man8/$page.8" 2>&1 >/dev/null)
+    file=$prefix/share/man/man8/$page.8.gz
+    warnings=$(man --warnings -l "$file" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "man $page warns: $warnings"
-    man -l "$prefix/share/man/man8/$page.8" 2>/dev/null | grep -q "^NAME" || fail "man $page renders no NAME"
+    man -l "$file" 2>/dev/null | grep -q "^NAME" || fail "man $page renders no NAME"
+    zcat "$file" | grep -q "^\.TH [A-Z]* 8 \"[A-Z][a-z]* [0-9]*\" \"schedtools $version\"" ||
+        fail "man $page: $(zcat "$file" | grep '^\.TH')"
 done
 
 out=$("$prefix/bin/schedreport" 0)

@@ -1,6 +1,6 @@
 #!/bin/sh
-# linkage.sh libc|static PROGRAM...
-# libc: each program must need the C library and nothing else: no C++
+# linkage.sh dynamic|static PROGRAM...
+# dynamic: each program must need the C library and nothing else: no C++
 # runtime, no libm, no libgcc_s. static: no program interpreter and no shared
 # library at all. readelf reads the target's binaries as well as the host's.
 mode=$1
@@ -10,11 +10,11 @@ for program in "$@"; do
     needed=$(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
     interpreter=$(readelf -l "$program" | sed -n 's/.*Requesting program interpreter: \(.*\)\]/\1/p')
     case $mode in
-        libc) expected="libc.so.6 " ;;
+        dynamic) expected="libc.so.6 " ;;
         static) expected="" ;;
-        *) echo "usage: $0 libc|static PROGRAM..."; exit 2 ;;
+        *) echo "usage: $0 dynamic|static PROGRAM..."; exit 2 ;;
     esac
-    if [ "$needed" = "$expected" ] && { [ "$mode" = libc ] || [ -z "$interpreter" ]; }; then
+    if [ "$needed" = "$expected" ] && { [ "$mode" = dynamic ] || [ -z "$interpreter" ]; }; then
         echo "ok: $program needs ${needed:-nothing}${interpreter:+, interpreter $interpreter}"
     else
         echo "FAIL: $program needs: ${needed:-nothing}, interpreter: ${interpreter:-none} (expected $mode)"
