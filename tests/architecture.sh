@@ -3,6 +3,10 @@
 # machine the pattern names (e.g. "32-bit MSB .*PowerPC").
 pattern=$1
 shift
+if ! command -v file >/dev/null; then
+    echo "SKIPPED: needs file(1) (apt-get install file)"
+    exit 77
+fi
 status=0
 for program in "$@"; do
     description=$(file -b "$program")
