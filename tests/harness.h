@@ -79,8 +79,9 @@ private:
 // child, found by trying it once (chrt -f -p 1 on a sleeping child).
 bool MaySetRealTime();
 
-// Whether this process may start others as another user, found by trying
-// setpriv once.
+// Whether the programs can be run as nobody, found by trying once: this
+// process must be allowed to change user, and nobody must be able to reach
+// the programs (a build directory under /root is closed to it).
 bool MayRunAsNobody();
 
 #endif

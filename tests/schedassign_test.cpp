@@ -137,7 +137,8 @@ TEST(SchedassignRealKernel, EveryKeywordAtItsBounds)
 TEST(SchedassignRealKernel, UnprivilegedCallerIsRefused)
 {
     if (!MayRunAsNobody()) {
-        GTEST_SKIP() << "running as another user needs the privilege to change user (setpriv failed)";
+        GTEST_SKIP() << "the programs cannot be run as nobody here: changing user needs the privilege, "
+                        "and every directory above the programs must be open to nobody";
     }
     Sleeper child;
     RunOptions asNobody;
