@@ -6,7 +6,6 @@
 // then "N passed, M failed", and reboots, which ends QEMU (-no-reboot).
 #include <fcntl.h>
 #include <grp.h>
-#include <poll.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/reboot.h>
@@ -19,6 +18,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "outcome.h"
 
 namespace {
 
@@ -50,12 +51,6 @@ struct Case {
     int status;
     Sched after;  // what the kernel tells /init of the child afterwards
     Caller caller;
-};
-
-struct Outcome {
-    std::string out;
-    std::string err;
-    int status;
 };
 
 std::string Padded(std::string text, size_t width)
@@ -154,32 +149,7 @@ Outcome Run(const std::string& program, const std::vector<std::string>& args, Ca
     }
     close(out[1]);
     close(err[1]);
-    Outcome outcome{"", "", -1};
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    std::string* sinks[2] = {&outcome.out, &outcome.err};
-    for (int open = 2; open > 0;) {
-        if (poll(fds, 2, -1) < 0) {
-            continue;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) {
-                continue;
-            }
-            char buffer[4096];
-            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0) {
-                sinks[i]->append(buffer, static_cast<size_t>(n));
-            } else {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return outcome;
+    return Collect(child, out[0], err[0]);
 }
 
 std::vector<Case> Cases()

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "outcome.h"
+
 // Where the programs under test are and how they are started; set from the
 // driver's command line.
 struct HarnessConfig {
@@ -17,11 +19,6 @@ struct HarnessConfig {
 };
 HarnessConfig& Config();
 
-struct Outcome {
-    std::string out;
-    std::string err;
-    int status;  // exit status, or 128 + signal number when killed
-};
 
 struct RunOptions {
     std::vector<std::string> env;  // extra NAME=value entries
