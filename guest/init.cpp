@@ -231,7 +231,51 @@ std::vector<Case> Cases()
     return cases;
 }
 
-// Runs one case against a fresh child; returns what went wrong, or "".
+std::string Shown(Sched sched)
+{
+    return std::to_string(sched.policy) + "/" + std::to_string(sched.priority);
+}
+
+// Runs one case against `child`, whose pid is `pid`; returns what went
+// wrong, or "".
+std::string Mismatch(const std::string& dir, const Case& row, pid_t child, const std::string& pid)
+{
+    if (!Set(child, row.before)) {
+        return "cannot set the child's starting policy";
+    }
+    std::vector<std::string> args(row.args.size());
+    std::transform(row.args.begin(), row.args.end(), args.begin(),
+                   [&pid](const std::string& arg) { return Replaced(arg, pid); });
+    const Outcome run = Run(dir + row.tool, args, row.caller);
+    const std::string out = Replaced(row.out, Padded(pid, 5));
+    if (run.out != out) {
+        return "stdout \"" + Escaped(run.out) + "\", expected \"" + Escaped(out) + "\"";
+    }
+    if (!run.err.empty()) {
+        return "stderr \"" + Escaped(run.err) + "\"";
+    }
+    if (run.status != row.status) {
+        return "status " + std::to_string(run.status) + ", expected " + std::to_string(row.status);
+    }
+    const Sched after = Get(child);
+    if (after.policy != row.after.policy || after.priority != row.after.priority) {
+        return "child under " + Shown(after) + ", expected " + Shown(row.after);
+    }
+    if (Get(0).policy != 0) {
+        return "process 1 changed";
+    }
+    // What schedassign set, schedreport reads back.
+    if (std::string(row.tool) == "schedassign") {
+        const Outcome back = Run(dir + "schedreport", {pid}, Caller::kRoot);
+        const std::string line = Replaced(Report(row.after), Padded(pid, 5));
+        if (back.out != line || back.status != 0) {
+            return "read back \"" + Escaped(back.out) + "\", expected \"" + Escaped(line) + "\"";
+        }
+    }
+    return "";
+}
+
+// Runs one case against a fresh child process; returns what went wrong, or "".
 std::string Check(const std::string& dir, const Case& row)
 {
     const pid_t child = fork();
@@ -240,37 +284,7 @@ std::string Check(const std::string& dir, const Case& row)
             pause();
         }
     }
-    const std::string pid = std::to_string(child);
-    std::string wrong;
-    if (!Set(child, row.before)) {
-        wrong = "cannot set the child's starting policy";
-    }
-    std::vector<std::string> args(row.args.size());
-    std::transform(row.args.begin(), row.args.end(), args.begin(),
-                   [&pid](const std::string& arg) { return Replaced(arg, pid); });
-    const Outcome run = Run(dir + row.tool, args, row.caller);
-    const std::string out = Replaced(row.out, Padded(pid, 5));
-    const Sched after = Get(child);
-    if (wrong.empty() && run.out != out) {
-        wrong = "stdout \"" + Escaped(run.out) + "\", expected \"" + Escaped(out) + "\"";
-    } else if (wrong.empty() && run.err != "") {
-        wrong = "stderr \"" + Escaped(run.err) + "\"";
-    } else if (wrong.empty() && run.status != row.status) {
-        wrong = "status " + std::to_string(run.status) + ", expected " + std::to_string(row.status);
-    } else if (wrong.empty() && (after.policy != row.after.policy || after.priority != row.after.priority)) {
-        wrong = "child under " + std::to_string(after.policy) + "/" + std::to_string(after.priority) + ", expected " +
-                std::to_string(row.after.policy) + "/" + std::to_string(row.after.priority);
-    } else if (wrong.empty() && Get(0).policy != 0) {
-        wrong = "process 1 changed";
-    }
-    // What schedassign set, schedreport reads back.
-    if (wrong.empty() && std::string(row.tool) == "schedassign") {
-        const Outcome back = Run(dir + "schedreport", {pid}, Caller::kRoot);
-        const std::string line = Replaced(Report(row.after), Padded(pid, 5));
-        if (back.out != line || back.status != 0) {
-            wrong = "read back \"" + Escaped(back.out) + "\", expected \"" + Escaped(line) + "\"";
-        }
-    }
+    std::string wrong = Mismatch(dir, row, child, std::to_string(child));
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     return wrong;

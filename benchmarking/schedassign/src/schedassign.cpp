@@ -13,14 +13,8 @@
 #include <cstdlib>
 
 #include "decimal.h"
+#include "output.h"
 #include "policy_table.h"
-
-// The exit status of a run that has written its last line and would end
-// with `status`: 1 when that output did not reach standard output whole.
-static int StatusAfterOutput(int status)
-{
-    return (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) ? 1 : status;
-}
 
 static void Usage()
 {
@@ -54,37 +48,37 @@ int main(int argc, char* argv[])
         // OTHER takes priority 0 alone; an omitted priority means 0.
         if (argc == 4 && priority != 0) {
             std::fputs("Error: priority for OTHER policy must be 0\n", stdout);
-            std::exit(StatusAfterOutput(0));
+            std::exit(OutputWritten() ? 0 : 1);
         }
         priority = 0;
     } else if (tmpPolicy == kNoPolicy) {
         std::printf("%s is not a valid policy\n", pPolicyName);
-        std::exit(StatusAfterOutput(0));
+        std::exit(OutputWritten() ? 0 : 1);
     }
 
     const int pmin = sched_get_priority_min(tmpPolicy);
     if (pmin == -1) {
         std::fputs("Error: failed to get minimum priority\n", stdout);
-        std::exit(StatusAfterOutput(0));
+        std::exit(OutputWritten() ? 0 : 1);
     }
     const int pmax = sched_get_priority_max(tmpPolicy);
     if (pmax == -1) {
         std::fputs("Error: failed to get maximum priority\n", stdout);
-        std::exit(StatusAfterOutput(0));
+        std::exit(OutputWritten() ? 0 : 1);
     }
 
     // Both bounds are allowed. For any policy but OTHER an omitted priority
     // is still -1 here, so the caller learns the range from this line.
     if (priority > pmax || priority < pmin) {
         std::printf("Error: priority for %s policy must be between %d and %d\n", pPolicyName, pmin, pmax);
-        std::exit(StatusAfterOutput(0));
+        std::exit(OutputWritten() ? 0 : 1);
     }
 
     sched_param schedPriority{};
     schedPriority.sched_priority = priority;
     if (sched_setscheduler(pid, tmpPolicy, &schedPriority) == -1) {
         std::fputs("Error: failed to set scheduler\n", stdout);
-        std::exit(StatusAfterOutput(0));
+        std::exit(OutputWritten() ? 0 : 1);
     }
     return 0;
 }

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "decimal.h"
+#include "output.h"
 #include "policy_table.h"
 
 static void Usage()
@@ -53,5 +54,5 @@ int main(int argc, char* argv[])
     std::printf("%-20c pid=%-5d Policy = %-15s Priority = %-3d\r\n", ' ', pid, pPolicyName,
                 schedPriority.sched_priority);
     // A report that did not reach standard output whole is no report.
-    return (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) ? 1 : 0;
+    return OutputWritten() ? 0 : 1;
 }
