@@ -207,6 +207,19 @@ std::vector<Case> Cases()
         cases.push_back({"schedassign", {text, "FIFO", "99"}, other, kAssignUsage, 1, other, Caller::kRoot});
         report({text}, other, kReportUsage, 1);
     }
+    // So must the priority: a mistyped one is never applied as another number.
+    for (const char* text : {"9O", "1e2", "10x", "abc", "", " ", "0x10", "1 0", "+", "-"}) {
+        assign({"FIFO", text}, other, kAssignUsage, 1, other);
+    }
+    assign({"OTHER", "abc"}, fifo5, kAssignUsage, 1, fifo5);
+    assign({"bogus", "9O"}, other, kAssignUsage, 1, other);
+    for (const char* text : {" 10", "10 ", "+10", "010"}) {
+        assign({"RR", text}, other, "", 0, {2, 10});
+    }
+    for (const char* text : {" 0", "+0", "-0", "00"}) {
+        assign({"OTHER", text}, fifo5, "", 0, other);
+    }
+    assign({"RR", "4294967306"}, other, "Error: priority for RR policy must be between 1 and 99\n", 0, other);
     for (const char* text : {" {pid}", "{pid} ", "+{pid}", "00{pid}"}) {
         cases.push_back({"schedassign", {text, "RR", "10"}, other, "", 0, {2, 10}, Caller::kRoot});
         report({text}, {64, 10}, Report({64, 10}), 0);

@@ -48,10 +48,15 @@ const RealCase kRealCases[] = {
     {{}, kUsage, 1, kStart},
     {{"{pid}"}, kUsage, 1, kStart},
     {{"{pid}", "RR", "10", "20"}, kUsage, 1, kStart},
-    // OTHER takes 0 alone; omitted and unparsable text both mean 0.
+    // OTHER takes 0 alone, in any whole-number spelling; omitted means 0.
     {{"{pid}", "OTHER"}, "", 0, "SCHED_OTHER 0"},
     {{"{pid}", "OTHER", "0"}, "", 0, "SCHED_OTHER 0"},
-    {{"{pid}", "OTHER", "abc"}, "", 0, "SCHED_OTHER 0"},
+    {{"{pid}", "OTHER", " 0"}, "", 0, "SCHED_OTHER 0"},
+    {{"{pid}", "OTHER", "+0"}, "", 0, "SCHED_OTHER 0"},
+    {{"{pid}", "OTHER", "-0"}, "", 0, "SCHED_OTHER 0"},
+    {{"{pid}", "OTHER", "00"}, "", 0, "SCHED_OTHER 0"},
+    {{"{pid}", "OTHER", "abc"}, kUsage, 1, kStart},
+    {{"{pid}", "OTHER", ""}, kUsage, 1, kStart},
     {{"{pid}", "OTHER", "5"}, "Error: priority for OTHER policy must be 0\n", 0, kStart},
     {{"{pid}", "OTHER", "-1"}, "Error: priority for OTHER policy must be 0\n", 0, kStart},
     // The range check: bounds allowed, one beyond refused, omitted is -1.
@@ -62,8 +67,21 @@ const RealCase kRealCases[] = {
     {{"{pid}", "FIFO"}, "Error: priority for FIFO policy must be between 1 and 99\n", 0, kStart},
     {{"{pid}", "RR", "-1"}, "Error: priority for RR policy must be between 1 and 99\n", 0, kStart},
     {{"{pid}", "RR", "50"}, "", 0, "SCHED_RR 50"},
-    // Decimal conversion of the priority.
-    {{"{pid}", "RR", "10x"}, "", 0, "SCHED_RR 10"},
+    // The priority must be a whole decimal number; a mistyped one is never
+    // applied as another number.
+    {{"{pid}", "FIFO", "9O"}, kUsage, 1, kStart},
+    {{"{pid}", "RR", "1e2"}, kUsage, 1, kStart},
+    {{"{pid}", "RR", "10x"}, kUsage, 1, kStart},
+    {{"{pid}", "RR", " "}, kUsage, 1, kStart},
+    {{"{pid}", "RR", "0x10"}, kUsage, 1, kStart},
+    {{"{pid}", "RR", "1 0"}, kUsage, 1, kStart},
+    {{"{pid}", "RR", "+"}, kUsage, 1, kStart},
+    {{"{pid}", "RR", "-"}, kUsage, 1, kStart},
+    {{"{pid}", "bogus", "9O"}, kUsage, 1, kStart},
+    {{"{pid}", "RR", " 10"}, "", 0, "SCHED_RR 10"},
+    {{"{pid}", "RR", "10 "}, "", 0, "SCHED_RR 10"},
+    {{"{pid}", "RR", "+10"}, "", 0, "SCHED_RR 10"},
+    {{"{pid}", "RR", "010"}, "", 0, "SCHED_RR 10"},
     {{"{pid}", "RR", " \t+42"}, "", 0, "SCHED_RR 42"},
     {{"{pid}", "RR", "4294967306"}, "Error: priority for RR policy must be between 1 and 99\n", 0, kStart},
     {{"{pid}", "RR", "-4294967295"}, "Error: priority for RR policy must be between 1 and 99\n", 0, kStart},
@@ -186,6 +204,13 @@ StandinCase AcceptedPid(const std::string& pidText)
     return {{pidText, "MGMT", "10"}, "", "", "", 0, Asked(4, 3, "812 4 10"), "812 4 10"};
 }
 
+// Priority text that is not a whole decimal number: the usage text, no call,
+// whatever the keyword.
+StandinCase RefusedPriority(const std::string& priorityText, const std::string& keyword = "MGMT")
+{
+    return {{"812", keyword, priorityText}, "", "", kUsage, 1, {}, kBefore};
+}
+
 const StandinCase kStandinCases[] = {
     // Each extension policy is set; the calls come min, max, set.
     {{"812", "MGMT", "10"}, "", "", "", 0, Asked(4, 3, "812 4 10"), "812 4 10"},
@@ -204,6 +229,14 @@ const StandinCase kStandinCases[] = {
     RefusedPid("1,234"), RefusedPid("0x10"), RefusedPid("8 12"), RefusedPid("--help"), RefusedPid("-"),
     RefusedPid("+"), RefusedPid("812x", "mgmt"), RefusedPid("812.0", "OTHER"),
     AcceptedPid(" 812"), AcceptedPid("812 "), AcceptedPid("+812"), AcceptedPid("00812"), AcceptedPid("\t812\n"),
+    // So must the priority, checked after the pid and before the keyword.
+    RefusedPriority("9O"), RefusedPriority("1e2"), RefusedPriority("10x"), RefusedPriority("abc", "OTHER"),
+    RefusedPriority("", "OTHER"), RefusedPriority(" "), RefusedPriority("0x10"), RefusedPriority("1 0"),
+    RefusedPriority("+"), RefusedPriority("-"), RefusedPriority("9O", "bogus"),
+    {{"812", "MGMT", " 10"}, "", "", "", 0, Asked(4, 3, "812 4 10"), "812 4 10"},
+    {{"812", "MGMT", "010 "}, "", "", "", 0, Asked(4, 3, "812 4 10"), "812 4 10"},
+    {{"812", "OTHER", "+0"}, "", "", "", 0, Asked(0, 3, "812 0 0"), "812 0 0"},
+    {{"812", "RR", "-1"}, "", "", "Error: priority for RR policy must be between 1 and 99\n", 0, Asked(2, 2), kBefore},
     // A failed or unknown minimum query, and a failed maximum query.
     {{"812", "CALLP", "10"}, "", "sched_get_priority_min", "Error: failed to get minimum priority\n", 0, Asked(64, 1),
      kBefore},

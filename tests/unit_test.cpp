@@ -9,47 +9,8 @@
 
 namespace {
 
-TEST(DecimalToInt, ConvertsLikeAtoiAndSaturates)
-{
-    const struct {
-        const char* text;
-        int value;
-    } kRows[] = {
-        {"", 0},
-        {"abc", 0},
-        {"-", 0},
-        {"+", 0},
-        {"--5", 0},
-        {"+-5", 0},
-        {"- 5", 0},
-        {"0", 0},
-        {"-0", 0},
-        {"812", 812},
-        {"+812", 812},
-        {"-5", -5},
-        {" \t\n\v\f\r42", 42},
-        {"10x", 10},
-        {"1 2", 1},
-        {"0x10", 0},
-        {"007", 7},
-        {"2147483647", INT_MAX},
-        {"2147483648", INT_MAX},
-        {"-2147483648", INT_MIN},
-        {"-2147483649", INT_MIN},
-        {"4294967297", INT_MAX},  // a wrap would give 1
-        {"-4294967295", INT_MIN},  // a wrap would give 1
-        {"4294967306", INT_MAX},   // a wrap would give 10
-        {"99999999999999999999999999999999", INT_MAX},
-        {"-99999999999999999999999999999999", INT_MIN},
-        {"00000000000000000000000000000042", 42},
-    };
-    for (const auto& row : kRows) {
-        EXPECT_EQ(DecimalToInt(row.text), row.value) << '"' << row.text << '"';
-    }
-}
-
-// The whole-number rule for pids: only white space may stand around the
-// number; values saturate as in DecimalToInt.
+// A pid or a priority is a whole decimal number: only white space may stand
+// around it; values beyond 32 bits saturate and never wrap.
 TEST(WholeDecimalToInt, AcceptsOnlyAWholeNumber)
 {
     const struct {
@@ -60,12 +21,22 @@ TEST(WholeDecimalToInt, AcceptsOnlyAWholeNumber)
         {"", false, 0},          {" ", false, 0},         {"abc", false, 0},       {"1e3", false, 0},
         {"12x", false, 0},       {"1,234", false, 0},     {"0x10", false, 0},      {"8 12", false, 0},
         {"--help", false, 0},    {"-", false, 0},         {"+", false, 0},         {"+-5", false, 0},
-        {"- 5", false, 0},       {"5-", false, 0},        {"812.0", false, 0},    {"\xff", false, 0},
+        {"- 5", false, 0},       {"5-", false, 0},        {"812.0", false, 0},     {"\xff", false, 0},
+        {"--5", false, 0},       {"10x", false, 0},       {"1 2", false, 0},       {"9O", false, 0},
+        {"1e2", false, 0},       {"1 0", false, 0},
         {"812", true, 812},      {" 812", true, 812},     {"812 ", true, 812},     {"+812", true, 812},
         {"00812", true, 812},    {"-5", true, -5},        {"0", true, 0},          {"-0", true, 0},
-        {" \t\n\v\f\r7\r\n", true, 7},
-        {"4294967297", true, INT_MAX},                    {"-4294967297", true, INT_MIN},
+        {"+0", true, 0},         {"00", true, 0},         {"007", true, 7},        {"010", true, 10},
+        {" \t\n\v\f\r7\r\n", true, 7},                 {" \t\n\v\f\r42", true, 42},
+        {"2147483647", true, INT_MAX},                    {"2147483648", true, INT_MAX},
+        {"-2147483648", true, INT_MIN},                   {"-2147483649", true, INT_MIN},
+        {"4294967297", true, INT_MAX},   // a wrap would give 1
+        {"-4294967295", true, INT_MIN},  // a wrap would give 1
+        {"4294967306", true, INT_MAX},   // a wrap would give 10
+        {"-4294967297", true, INT_MIN},
         {"99999999999999999999999999999999 ", true, INT_MAX},
+        {"-99999999999999999999999999999999", true, INT_MIN},
+        {"00000000000000000000000000000042", true, 42},
     };
     for (const auto& row : kRows) {
         int value = 12345;

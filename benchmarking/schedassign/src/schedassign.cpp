@@ -3,10 +3,11 @@
 // Puts an existing process under a scheduling policy with a static priority,
 // after checking the priority against the range the kernel reports for that
 // policy. Every line goes to standard output, ended by LF. A wrong argument
-// count or a pid that is not a whole decimal number gets the usage text and
-// exits with 1; every other outcome, errors included, exits with 0, so
-// callers read the output to tell an error from success. A line that cannot
-// be written whole exits with 1, so an empty output always means success.
+// count, or a pid or priority that is not a whole decimal number, gets the
+// usage text and exits with 1; every other outcome, errors included, exits
+// with 0, so callers read the output to tell an error from success. A line
+// that cannot be written whole exits with 1, so an empty output always means
+// success.
 #include <sched.h>
 
 #include <cstdio>
@@ -32,16 +33,18 @@ int main(int argc, char* argv[])
     }
 
     // A mistyped pid must never reach the kernel, where text without digits
-    // would name this process and "1e3" would name process 1.
+    // would name this process and "1e3" would name process 1; a mistyped
+    // priority ("9O", "1e2") must never be applied as some other number.
     int pid = 0;
     if (!WholeDecimalToInt(argv[1], &pid)) {
         Usage();
         return 1;
     }
-    const char* pPolicyName = argv[2];
-    if (argc == 4) {
-        priority = DecimalToInt(argv[3]);
+    if (argc == 4 && !WholeDecimalToInt(argv[3], &priority)) {
+        Usage();
+        return 1;
     }
+    const char* pPolicyName = argv[2];
 
     const int tmpPolicy = PolicyFromKeyword(pPolicyName);
     if (tmpPolicy == kPolicyOther) {
