@@ -2,208 +2,146 @@
 // the unchanged programs. It answers the five POSIX scheduling calls from a
 // small model instead of the real kernel, so that policies this host's kernel
 // lacks (4, 64, 256, 1024) can be exercised, and failures the real kernel
-// rarely gives can be forced.
-//
-// It is steered by environment variables; the programs themselves read none.
-//   SCHED_STANDIN_RANGES  "policy:min:max,..."  the priority range of each
+// rarely gives can be forced. It is steered by environment variables; the
+// programs themselves read none:
+//   SCHED_STANDIN_RANGES  "policy:min:max,..." the priority range of each
 //                         policy; a policy not listed is unknown (EINVAL).
-//                         Unset: 0:0:0 for OTHER, 1:1:99 for every other
-//                         policy of the table.
-//   SCHED_STANDIN_STATE   path of the process table, one "pid policy priority"
-//                         line a process; a pid not in it names no process
-//                         (ESRCH). sched_setscheduler rewrites the file, so a
-//                         later run sees what an earlier one set. Unset: no
-//                         processes.
-//   SCHED_STANDIN_FAIL    "call,call,..." calls that return -1 (errno EPERM)
-//                         whatever their arguments.
-//   SCHED_STANDIN_LOG     path of a file to which every call received is
-//                         appended as one line: its name and its arguments.
-// Pid 0 names the calling process, as for the kernel.
+//                         Unset: 0 to 0 for OTHER, 1 to 99 for the others.
+//   SCHED_STANDIN_STATE   a file of "pid policy priority" lines, the
+//                         processes there are; any other pid names none
+//                         (ESRCH). sched_setscheduler rewrites it, so that a
+//                         later run sees what an earlier one set. Pid 0 names
+//                         the calling process, as for the kernel, and is
+//                         listed as pid 0.
+//   SCHED_STANDIN_FAIL    "call,call,..." calls that return -1 (EPERM).
+//   SCHED_STANDIN_LOG     a file to which each call is appended as one line,
+//                         its name and arguments; "loaded" comes first, as
+//                         the library is loaded, so that a test can prove it
+//                         is in place.
 #include <sched.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "policies.h"
+
 namespace {
 
-constexpr int kMaxEntries = 64;
-
-struct Range {
-    int policy;
-    int min;
-    int max;
+// A range (policy, min, max) or a process (pid, policy, priority).
+struct Triple {
+    int key;
+    int first;
+    int second;
 };
+constexpr int kMaxTriples = 64;
 
-struct Process {
-    int pid;
-    int policy;
-    int priority;
-};
-
-constexpr Range kDefaultRanges[] = {{0, 0, 0},  {1, 1, 99},   {2, 1, 99},   {4, 1, 99},
-                                    {64, 1, 99}, {256, 1, 99}, {1024, 1, 99}};
-
-// Reads a decimal number at *text, skipping blanks before it, and moves
-// *text past it; false when there is none or it does not fit an int.
-bool ReadInt(const char** text, int* value)
-{
-    char* end = nullptr;
-    errno = 0;
-    const long number = std::strtol(*text, &end, 10);
-    if (end == *text || errno != 0 || number < INT_MIN || number > INT_MAX) {
-        return false;
-    }
-    *value = static_cast<int>(number);
-    *text = end;
-    return true;
-}
-
-void Complain(const char* what, const char* text)
-{
-    std::fprintf(stderr, "sched-standin: %s: %s\n", what, text);
-}
-
-// Appends "call a b c" (the first `argCount` arguments) to the call log.
-void Log(const char* call, int argCount, long a, long b = 0, long c = 0)
+void Log(const char* format, long a = 0, long b = 0, long c = 0)
 {
     const char* path = std::getenv("SCHED_STANDIN_LOG");
-    if (path == nullptr) {
-        return;
+    FILE* file = path != nullptr ? std::fopen(path, "a") : nullptr;
+    if (file != nullptr) {
+        std::fprintf(file, format, a, b, c);
+        std::fputc('\n', file);
+        std::fclose(file);
     }
-    FILE* file = std::fopen(path, "a");
-    if (file == nullptr) {
-        Complain("cannot append to", path);
-        return;
-    }
-    const long args[] = {a, b, c};
-    std::fputs(call, file);
-    for (int i = 0; i < argCount; ++i) {
-        std::fprintf(file, " %ld", args[i]);
-    }
-    std::fputc('\n', file);
-    std::fclose(file);
 }
 
-// True when `call` is listed in SCHED_STANDIN_FAIL; errno is then EPERM.
+// Tells the call log, before the program starts, that the library is in place.
+__attribute__((constructor)) void Loaded()
+{
+    Log("loaded");
+}
+
+// Reads the triples of `text`, each as `format` reads it ("%d:%d:%d%n")
+// and followed by one separator; returns how many.
+int Triples(const char* text, const char* format, Triple* triples)
+{
+    int count = 0;
+    int used = 0;
+    while (count < kMaxTriples && std::sscanf(text, format, &triples[count].key, &triples[count].first,
+                                              &triples[count].second, &used) == 3) {
+        ++count;
+        text += used;
+        text += (*text != '\0') ? 1 : 0;
+    }
+    return count;
+}
+
+// True, with errno EPERM, when `call` is listed in SCHED_STANDIN_FAIL.
 bool ForcedToFail(const char* call)
 {
     const char* list = std::getenv("SCHED_STANDIN_FAIL");
-    const size_t length = std::strlen(call);
-    for (const char* p = list; p != nullptr && *p != '\0';) {
-        const char* end = std::strchr(p, ',');
-        const size_t itemLength = (end != nullptr) ? static_cast<size_t>(end - p) : std::strlen(p);
-        if (itemLength == length && std::strncmp(p, call, length) == 0) {
-            errno = EPERM;
-            return true;
-        }
-        p = (end != nullptr) ? end + 1 : nullptr;
+    char wrapped[256];
+    char item[64];
+    std::snprintf(wrapped, sizeof wrapped, ",%s,", list != nullptr ? list : "");
+    std::snprintf(item, sizeof item, ",%s,", call);
+    const bool forced = std::strstr(wrapped, item) != nullptr;
+    if (forced) {
+        errno = EPERM;
     }
-    return false;
+    return forced;
 }
 
-// Finds the range of `policy`; false (errno EINVAL) for an unknown policy.
-bool FindRange(int policy, Range* out)
+// The range of `policy`; false, with errno EINVAL, for an unknown policy.
+bool FindRange(int policy, Triple* range)
 {
     const char* text = std::getenv("SCHED_STANDIN_RANGES");
-    if (text == nullptr) {
-        for (const Range& range : kDefaultRanges) {
-            // cppcheck-suppress useStlAlgorithm ; same plain loop as the parsed ranges below
-            if (range.policy == policy) {
-                *out = range;
-                return true;
-            }
-        }
+    Triple ranges[kMaxTriples];
+    int count = 0;
+    if (text != nullptr) {
+        count = Triples(text, "%d:%d:%d%n", ranges);
     } else {
-        for (const char* p = text; *p != '\0';) {
-            Range range{};
-            const bool ok = ReadInt(&p, &range.policy) && *p++ == ':' && ReadInt(&p, &range.min) &&
-                            *p++ == ':' && ReadInt(&p, &range.max) && (*p == ',' || *p == '\0');
-            if (!ok) {
-                Complain("malformed SCHED_STANDIN_RANGES", text);
-                break;
-            }
-            if (range.policy == policy) {
-                *out = range;
-                return true;
-            }
-            if (*p == ',') {
-                ++p;
-            }
+        for (const ExpectedPolicy& known : kExpectedPolicies) {
+            ranges[count++] = {known.number, known.number == 0 ? 0 : 1, known.number == 0 ? 0 : 99};
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        if (ranges[i].key == policy) {
+            *range = ranges[i];
+            return true;
         }
     }
     errno = EINVAL;
     return false;
 }
 
-// Reads the process table into `table`; returns the number of entries.
-int LoadProcesses(Process* table)
+// Reads the process table into `table`; returns the number of processes.
+int LoadProcesses(Triple* table)
 {
     const char* path = std::getenv("SCHED_STANDIN_STATE");
-    if (path == nullptr) {
-        return 0;
-    }
-    FILE* file = std::fopen(path, "r");
+    FILE* file = path != nullptr ? std::fopen(path, "r") : nullptr;
     if (file == nullptr) {
         return 0;
     }
-    char text[kMaxEntries * 40];
-    const size_t length = std::fread(text, 1, sizeof text - 1, file);
+    char text[kMaxTriples * 40];
+    text[std::fread(text, 1, sizeof text - 1, file)] = '\0';
     std::fclose(file);
-    text[length] = '\0';
-    int count = 0;
-    const char* p = text;
-    Process entry{};
-    while (count < kMaxEntries && ReadInt(&p, &entry.pid) && ReadInt(&p, &entry.policy) &&
-           ReadInt(&p, &entry.priority)) {
-        table[count++] = entry;
-    }
-    return count;
+    return Triples(text, " %d %d %d%n", table);
 }
 
-void SaveProcesses(const Process* table, int count)
+// The index of the process `pid` in `table`, or -1 with errno set as the
+// kernel sets it.
+int FindProcess(const Triple* table, int count, pid_t pid)
 {
-    const char* path = std::getenv("SCHED_STANDIN_STATE");
-    FILE* file = std::fopen(path, "w");
-    if (file == nullptr) {
-        Complain("cannot write", path);
-        return;
-    }
-    for (int i = 0; i < count; ++i) {
-        std::fprintf(file, "%d %d %d\n", table[i].pid, table[i].policy, table[i].priority);
-    }
-    std::fclose(file);
-}
-
-// Index of the process `pid` names in `table`, or -1 (errno ESRCH or EINVAL).
-int FindProcess(const Process* table, int count, pid_t pid)
-{
-    if (pid < 0) {
-        errno = EINVAL;
-        return -1;
-    }
-    const int wanted = (pid == 0) ? getpid() : pid;
-    for (int i = 0; i < count; ++i) {
-        if (table[i].pid == wanted) {
+    for (int i = 0; i < count && pid >= 0; ++i) {
+        if (table[i].key == pid) {
             return i;
         }
     }
-    errno = ESRCH;
+    errno = pid < 0 ? EINVAL : ESRCH;
     return -1;
 }
 
-// One end of the range of `policy` for the bound query `call`, or -1.
 int Bound(const char* call, int policy, bool highest)
 {
-    Log(call, 1, policy);
-    Range range{};
+    Log(highest ? "sched_get_priority_max %ld" : "sched_get_priority_min %ld", policy);
+    Triple range{};
     if (ForcedToFail(call) || !FindRange(policy, &range)) {
         return -1;
     }
-    return highest ? range.max : range.min;
+    return highest ? range.second : range.first;
 }
 
 }  // namespace
@@ -222,50 +160,46 @@ int sched_get_priority_max(int algorithm) noexcept
 
 int sched_setscheduler(pid_t pid, int policy, const sched_param* param) noexcept
 {
-    Log("sched_setscheduler", 3, pid, policy, (param != nullptr) ? param->sched_priority : 0L);
-    if (ForcedToFail("sched_setscheduler")) {
-        return -1;
-    }
-    Process table[kMaxEntries];
+    const int priority = param != nullptr ? param->sched_priority : 0;
+    Log("sched_setscheduler %ld %ld %ld", pid, policy, priority);
+    Triple table[kMaxTriples];
     const int count = LoadProcesses(table);
     const int index = FindProcess(table, count, pid);
-    Range range{};
-    if (index < 0 || !FindRange(policy, &range)) {
+    Triple range{};
+    if (ForcedToFail("sched_setscheduler") || index < 0 || !FindRange(policy, &range)) {
         return -1;
     }
-    if (param == nullptr || param->sched_priority < range.min || param->sched_priority > range.max) {
+    if (param == nullptr || priority < range.first || priority > range.second) {
         errno = EINVAL;
         return -1;
     }
-    table[index].policy = policy;
-    table[index].priority = param->sched_priority;
-    SaveProcesses(table, count);
-    return 0;
+    table[index] = {static_cast<int>(pid), policy, priority};
+    FILE* file = std::fopen(std::getenv("SCHED_STANDIN_STATE"), "w");
+    for (int i = 0; file != nullptr && i < count; ++i) {
+        std::fprintf(file, "%d %d %d\n", table[i].key, table[i].first, table[i].second);
+    }
+    return file != nullptr && std::fclose(file) == 0 ? 0 : -1;
 }
 
 int sched_getscheduler(pid_t pid) noexcept
 {
-    Log("sched_getscheduler", 1, pid);
-    if (ForcedToFail("sched_getscheduler")) {
-        return -1;
-    }
-    Process table[kMaxEntries];
-    const int index = FindProcess(table, LoadProcesses(table), pid);
-    return index < 0 ? -1 : table[index].policy;
+    Log("sched_getscheduler %ld", pid);
+    Triple table[kMaxTriples];
+    const int count = LoadProcesses(table);
+    const int index = FindProcess(table, count, pid);
+    return ForcedToFail("sched_getscheduler") || index < 0 ? -1 : table[index].first;
 }
 
 int sched_getparam(pid_t pid, sched_param* param) noexcept
 {
-    Log("sched_getparam", 1, pid);
-    if (ForcedToFail("sched_getparam")) {
+    Log("sched_getparam %ld", pid);
+    Triple table[kMaxTriples];
+    const int count = LoadProcesses(table);
+    const int index = FindProcess(table, count, pid);
+    if (ForcedToFail("sched_getparam") || index < 0 || param == nullptr) {
         return -1;
     }
-    Process table[kMaxEntries];
-    const int index = FindProcess(table, LoadProcesses(table), pid);
-    if (index < 0 || param == nullptr) {
-        return -1;
-    }
-    param->sched_priority = table[index].priority;
+    param->sched_priority = table[index].second;
     return 0;
 }
 

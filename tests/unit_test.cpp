@@ -5,6 +5,7 @@
 #include <string>
 
 #include "decimal.h"
+#include "policies.h"
 #include "policy_table.h"
 
 namespace {
@@ -29,7 +30,8 @@ TEST(WholeDecimalToInt, AcceptsOnlyAWholeNumber)
         {"+0", true, 0},         {"00", true, 0},         {"007", true, 7},        {"010", true, 10},
         {" \t\n\v\f\r7\r\n", true, 7},                 {" \t\n\v\f\r42", true, 42},
         {"2147483647", true, INT_MAX},                    {"2147483648", true, INT_MAX},
-        {"-2147483648", true, INT_MIN},                   {"-2147483649", true, INT_MIN},
+        {"-2147483647", true, -2147483647},               {"-2147483648", true, INT_MIN},
+        {"-2147483649", true, INT_MIN},
         {"4294967297", true, INT_MAX},   // a wrap would give 1
         {"-4294967295", true, INT_MIN},  // a wrap would give 1
         {"4294967306", true, INT_MAX},   // a wrap would give 10
@@ -45,46 +47,26 @@ TEST(WholeDecimalToInt, AcceptsOnlyAWholeNumber)
     }
 }
 
+// The seven keywords, each exactly as the expected table spells it, and
+// nothing like them.
 TEST(PolicyFromKeyword, ExactlyTheSevenKeywords)
 {
-    const struct {
-        const char* keyword;
-        int policy;
-    } kRows[] = {
-        {"FIFO", 1},          {"RR", 2},          {"OTHER", 0},       {"MGMT", 4},      {"CALLP", 64},
-        {"IO", 256},          {"MTC", 1024},      {"fifo", kNoPolicy}, {"Fifo", kNoPolicy}, {"FIFO ", kNoPolicy},
-        {" FIFO", kNoPolicy}, {"FIF", kNoPolicy}, {"FIFOS", kNoPolicy}, {"SCHED_FIFO", kNoPolicy}, {"1", kNoPolicy},
-        {"0", kNoPolicy},     {"", kNoPolicy},
-    };
-    for (const auto& row : kRows) {
-        EXPECT_EQ(PolicyFromKeyword(row.keyword), row.policy) << '"' << row.keyword << '"';
+    for (const ExpectedPolicy& policy : kExpectedPolicies) {
+        EXPECT_EQ(PolicyFromKeyword(policy.keyword), policy.number) << policy.keyword;
+    }
+    for (const char* text : {"fifo", "Fifo", "FIFO ", " FIFO", "FIF", "FIFOS", "SCHED_FIFO", "1", "0", ""}) {
+        EXPECT_EQ(PolicyFromKeyword(text), kNoPolicy) << '"' << text << '"';
     }
 }
 
 TEST(PolicyReportName, TableNamesAndFallback)
 {
-    const struct {
-        int policy;
-        const char* name;
-    } kRows[] = {
-        {0, "SCHED_OTHER"},
-        {1, "SCHED_FIFO"},
-        {2, "SCHED_RR"},
-        {4, "SCHED_MGMT"},
-        {64, "SCHED_CALLP"},
-        {256, "SCHED_IO"},
-        {1024, "SCHED_MTC"},
-        {3, "Unknown policy name"},
-        {5, "Unknown policy name"},
-        {320, "Unknown policy name"},
-        {1025, "Unknown policy name"},
-        {0x40000002, "Unknown policy name"},  // RR with the reset-on-fork flag
-        {-2, "Unknown policy name"},
-        {INT_MIN, "Unknown policy name"},
-        {INT_MAX, "Unknown policy name"},
-    };
-    for (const auto& row : kRows) {
-        EXPECT_STREQ(PolicyReportName(row.policy), row.name) << row.policy;
+    for (const ExpectedPolicy& policy : kExpectedPolicies) {
+        EXPECT_STREQ(PolicyReportName(policy.number), policy.reportName) << policy.number;
+    }
+    // Numbers outside the table: RR with the reset-on-fork flag among them.
+    for (const int number : {3, 5, 320, 1025, 0x40000002, -2, INT_MIN, INT_MAX}) {
+        EXPECT_STREQ(PolicyReportName(number), kUnknownPolicyName) << number;
     }
 }
 

@@ -1,0 +1,1 @@
+// Deliberately empty: a preloadable library that stands in for nothing.

@@ -1,0 +1,468 @@
+#include "kit.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace kit {
+
+const char kAssignUsage[] =
+    "schedassign [pid] [FIFO | RR | OTHER | MGMT | CALLP | IO | MTC ] [priority]\n"
+    "When policy is OTHER, either don't specify a priority or use 0 as priority\n";
+const char kReportUsage[] = "schedreport [pid]\r\n";
+
+namespace {
+
+const char kNotInPlace[] = "the stand-in is not in place";
+
+struct Outcome {
+    std::string out;
+    std::string err;
+    int status;  // exit status, or 128 + signal number when killed
+};
+
+std::string Padded(std::string text, size_t width)
+{
+    text.resize(std::max(text.size(), width), ' ');
+    return text;
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+std::string Expanded(std::string text, const std::string& pid)
+{
+    text = Replaced(text, "{long}", std::string(100000, 'K'));
+    text = Replaced(text, "{9s}", std::string(100000, '9'));
+    text = Replaced(text, "{-7s}", "-" + std::string(99999, '7'));
+    return Replaced(text, "{pid}", pid);
+}
+
+// Text as a C literal would show it, cut short after 40 characters.
+std::string Escaped(const std::string& text)
+{
+    std::string shown;
+    for (const unsigned char c : text.substr(0, 40)) {
+        char code[8];
+        std::snprintf(code, sizeof code, c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\x%02x", c);
+        shown += (c >= ' ' && c < 0x7f) ? std::string(1, static_cast<char>(c)) : std::string(code);
+    }
+    return text.size() > 40 ? shown + "...(" + std::to_string(text.size()) + " bytes)" : shown;
+}
+
+std::string Shown(Sched sched)
+{
+    return std::to_string(sched.policy) + " " + std::to_string(sched.priority);
+}
+
+std::vector<std::string> Lines(const std::string& path)
+{
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The non-empty lines, joined by ";".
+std::string Joined(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines) {
+        text += (text.empty() || line.empty() ? "" : ";") + line;
+    }
+    return text;
+}
+
+// Reads the child's two pipes until both close, then waits for it.
+Outcome Collect(pid_t child, int outFd, int errFd)
+{
+    Outcome outcome{"", "", -1};
+    pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+    std::string* sinks[2] = {&outcome.out, &outcome.err};
+    for (int open = 2; open > 0;) {
+        if (poll(fds, 2, -1) < 0) {
+            continue;
+        }
+        for (int i = 0; i < 2; ++i) {
+            char buffer[65536];
+            const ssize_t n = fds[i].revents != 0 ? read(fds[i].fd, buffer, sizeof buffer) : -1;
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<size_t>(n));
+            } else if (fds[i].revents != 0) {
+                close(fds[i].fd);
+                fds[i].fd = -1;  // poll ignores it from now on
+                --open;
+            }
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return outcome;
+}
+
+// The NULL-terminated array that execve takes, pointing into `strings`.
+std::vector<char*> CStrings(const std::vector<std::string>& strings)
+{
+    std::vector<char*> pointers(strings.size() + 1, nullptr);
+    std::transform(strings.begin(), strings.end(), pointers.begin(),
+                   [](const std::string& text) { return const_cast<char*>(text.c_str()); });
+    return pointers;
+}
+
+// Runs `argv` (searched on the PATH) as `caller`, with `env` before this
+// process's own environment, and collects what it writes.
+Outcome Spawn(const std::vector<std::string>& argv, std::vector<std::string> env, Caller caller)
+{
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        env.emplace_back(*entry);
+    }
+    std::vector<char*> cargv = CStrings(argv);
+    std::vector<char*> cenv = CStrings(env);
+    int out[2];
+    int err[2];
+    if (pipe(out) != 0 || pipe(err) != 0) {
+        return {"", "pipe failed", -1};
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        const int stdoutFd = caller == Caller::kFull ? open("/dev/full", O_WRONLY) : out[1];
+        if (stdoutFd < 0 || dup2(stdoutFd, 1) < 0 || dup2(err[1], 2) < 0) {
+            _exit(125);
+        }
+        for (const int fd : {out[0], out[1], err[0], err[1]}) {
+            close(fd);
+        }
+        if (caller == Caller::kClosed) {
+            close(1);
+        }
+        if (caller == Caller::kNobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(126);
+        }
+        execvpe(cargv[0], cargv.data(), cenv.data());
+        std::fprintf(stderr, "cannot run %s\n", cargv[0]);
+        _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    return Collect(child, out[0], err[0]);
+}
+
+// Runs one of the programs under test through the target's launcher, with
+// the stand-in preloaded when the target is the stand-in.
+Outcome RunProgram(const Target& target, const std::string& program, const std::vector<std::string>& args,
+                   Caller caller, std::vector<std::string> env)
+{
+    std::vector<std::string> argv = target.launcher;
+    if (target.kernel == kStandin && argv.empty()) {
+        env.push_back("LD_PRELOAD=" + target.standin);
+    } else if (target.kernel == kStandin) {
+        // An emulator hands the library to the program it runs only.
+        argv.insert(argv.end(), {"-E", "LD_PRELOAD=" + target.standin});
+    }
+    argv.push_back(target.binDir + "/" + program);
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Spawn(argv, std::move(env), caller);
+}
+
+// A child process that waits to be killed.
+pid_t Child()
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        for (;;) {
+            pause();
+        }
+    }
+    return child;
+}
+
+void End(pid_t child)
+{
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+}
+
+// chrt, the independent reader and writer of the host's scheduling state.
+struct ChrtPolicy {
+    int policy;
+    const char* name;    // as chrt -p prints it
+    const char* option;  // as chrt takes it
+};
+const ChrtPolicy kChrtPolicies[] = {{0, "SCHED_OTHER", "-o"}, {1, "SCHED_FIFO", "-f"}, {2, "SCHED_RR", "-r"},
+                                    {3, "SCHED_BATCH", "-b"}, {5, "SCHED_IDLE", "-i"}};
+
+bool ChrtSet(pid_t pid, Sched sched)
+{
+    const int base = sched.policy & ~kResetOnFork;
+    for (const ChrtPolicy& known : kChrtPolicies) {
+        // cppcheck-suppress useStlAlgorithm ; the loop builds the command where it finds the option
+        if (known.policy == base) {
+            std::vector<std::string> argv{"chrt", known.option, "-p", std::to_string(sched.priority),
+                                          std::to_string(pid)};
+            if (sched.policy != base) {
+                argv.insert(argv.begin() + 1, "-R");
+            }
+            return Spawn(argv, {}, Caller::kRoot).status == 0;
+        }
+    }
+    return false;
+}
+
+// chrt -p prints "...policy: SCHED_RR|SCHED_RESET_ON_FORK" and "...priority: 10".
+Sched ChrtGet(pid_t pid)
+{
+    std::istringstream in(Spawn({"chrt", "-p", std::to_string(pid)}, {}, Caller::kRoot).out);
+    Sched sched{-1, -1};
+    for (std::string line; std::getline(in, line);) {
+        const std::string value = line.substr(line.rfind(": ") + 2);
+        if (line.find("policy") == std::string::npos) {
+            sched.priority = static_cast<int>(std::strtol(value.c_str(), nullptr, 10));
+            continue;
+        }
+        for (const ChrtPolicy& known : kChrtPolicies) {
+            if (value.compare(0, value.find('|'), known.name) == 0) {
+                sched.policy = known.policy;
+            }
+        }
+        if (value.find("|SCHED_RESET_ON_FORK") != std::string::npos) {
+            sched.policy |= kResetOnFork;
+        }
+    }
+    return sched;
+}
+
+Sched Syscall(pid_t pid)
+{
+    sched_param param{};
+    const int policy = sched_getscheduler(pid);
+    if (policy == -1 || sched_getparam(pid, &param) == -1) {
+        return {-1, -1};
+    }
+    return {policy, param.sched_priority};
+}
+
+// The child's state on a real kernel: through chrt on the host, through the
+// kernel calls in the guest, which has no chrt.
+bool Set(const Target& target, pid_t pid, Sched sched)
+{
+    sched_param param{};
+    param.sched_priority = sched.priority;
+    return target.kernel == kHost ? ChrtSet(pid, sched) : sched_setscheduler(pid, sched.policy, &param) == 0;
+}
+
+Sched Get(const Target& target, pid_t pid)
+{
+    return target.kernel == kHost ? ChrtGet(pid) : Syscall(pid);
+}
+
+std::string StatePath(const Target& target)
+{
+    return target.scratch + "/state";
+}
+
+std::string LogPath(const Target& target)
+{
+    return target.scratch + "/calls";
+}
+
+// What steers the stand-in for `row`; a read-back forces no failure.
+std::vector<std::string> StandinEnv(const Target& target, const Case& row, bool forced)
+{
+    if (target.kernel != kStandin) {
+        return {};
+    }
+    std::vector<std::string> env{"SCHED_STANDIN_STATE=" + StatePath(target), "SCHED_STANDIN_LOG=" + LogPath(target)};
+    if (*row.ranges != '\0') {
+        env.push_back(std::string("SCHED_STANDIN_RANGES=") + row.ranges);
+    }
+    if (forced && *row.fail != '\0') {
+        env.push_back(std::string("SCHED_STANDIN_FAIL=") + row.fail);
+    }
+    return env;
+}
+
+// The stand-in's call log, abbreviated as the rows write it.
+std::string Calls(const Target& target)
+{
+    const std::pair<const char*, const char*> kShort[] = {
+        {"sched_get_priority_min ", "min "}, {"sched_get_priority_max ", "max "}, {"sched_setscheduler ", "set "},
+        {"sched_getscheduler ", "policy "},  {"sched_getparam ", "param "}};
+    std::string calls = Joined(Lines(LogPath(target)));
+    for (const auto& name : kShort) {
+        calls = Replaced(calls, name.first, name.second);
+    }
+    return calls;
+}
+
+// Whether pid text, as a faulty conversion that stops at the first other
+// character would read it, can only name the child, the program itself (0),
+// no process (negative) or no real process (above PID_MAX_LIMIT).
+bool NamesNoOtherProcess(const std::string& text, long long child)
+{
+    const long long pid = std::strtoll(text.c_str(), nullptr, 10);
+    return pid == child || pid <= 0 || pid > kPidMaxLimit;
+}
+
+// Runs `row` against the child `child`; returns what went wrong, or "".
+std::string Mismatch(const Target& target, const Case& row, pid_t child)
+{
+    const bool standin = target.kernel == kStandin;
+    const std::string pid = std::to_string(child);
+    std::vector<std::string> args(row.args.size());
+    std::transform(row.args.begin(), row.args.end(), args.begin(),
+                   [&pid](const std::string& arg) { return Expanded(arg, pid); });
+    // Only a guest's process 1 runs among processes that are all the test's own.
+    if ((target.kernel != kGuest || getpid() != 1) && !args.empty() && !NamesNoOtherProcess(args[0], child)) {
+        return "refused: its pid text may name a process that this runner did not start";
+    }
+    if (standin) {
+        std::ofstream(StatePath(target)) << pid << " " << Shown(row.before) << "\n0 0 0\n";
+        std::ofstream(LogPath(target)).flush();
+    } else if (!Set(target, child, row.before)) {
+        return "cannot put the child under " + Shown(row.before);
+    }
+    const Outcome run = RunProgram(target, row.program, args, row.caller, StandinEnv(target, row, true));
+    const std::string calls = standin ? Calls(target) : "";
+    if (standin && calls.compare(0, 6, "loaded") != 0) {
+        return std::string(kNotInPlace) + ": no \"loaded\" line in its call log";
+    }
+    const struct {
+        const char* what;
+        std::string got;
+        std::string expected;
+    } kChecks[] = {
+        {"stdout", run.out, Expanded(row.out, Padded(pid, 5))},
+        {"stderr", run.err, ""},
+        {"status", std::to_string(run.status), std::to_string(row.status)},
+        {"calls", calls, standin ? Joined({"loaded", Expanded(row.calls, pid)}) : ""},
+        {"policy and priority", standin ? Joined(Lines(StatePath(target))) : Shown(Get(target, child)),
+         standin ? Joined({pid + " " + Shown(row.after), "0 0 0"}) : Shown(row.after)},
+    };
+    for (const auto& check : kChecks) {
+        // cppcheck-suppress useStlAlgorithm ; the first mismatch, told in words
+        if (check.got != check.expected) {
+            return std::string(check.what) + " \"" + Escaped(check.got) + "\", expected \"" + Escaped(check.expected) +
+                   "\"";
+        }
+    }
+    if (std::string(row.program) != "schedassign") {
+        return "";
+    }
+    // What schedassign left, schedreport reads back.
+    const Outcome back = RunProgram(target, "schedreport", {pid}, Caller::kRoot, StandinEnv(target, row, false));
+    const std::string line = ReportLine(pid, row.after);
+    return back.out == line && back.err.empty() && back.status == 0
+               ? ""
+               : "read back \"" + Escaped(back.out) + "\", expected \"" + Escaped(line) + "\"";
+}
+
+}  // namespace
+
+unsigned Needs(const Case& row)
+{
+    auto realTime = [](int policy) {
+        const int base = policy & ~kResetOnFork;
+        return base != 0 && base != 3 && base != 5;  // OTHER, BATCH and IDLE need no privilege
+    };
+    return (realTime(row.before.policy) || realTime(row.after.policy) ? kNeedsRealTime : 0U) |
+           (row.caller == Caller::kNobody ? kNeedsNobody : 0U);
+}
+
+std::string ReportLine(const std::string& pid, Sched sched)
+{
+    const auto* known = std::find_if(std::begin(kExpectedPolicies), std::end(kExpectedPolicies),
+                                     [&sched](const ExpectedPolicy& policy) { return policy.number == sched.policy; });
+    const char* name = known == std::end(kExpectedPolicies) ? kUnknownPolicyName : known->reportName;
+    return std::string(21, ' ') + "pid=" + Padded(pid, 5) + " Policy = " + Padded(name, 15) +
+           " Priority = " + Padded(std::to_string(sched.priority), 3) + "\r\n";
+}
+
+std::string RangeError(const std::string& keyword, int min, int max)
+{
+    return "Error: priority for " + keyword + " policy must be between " + std::to_string(min) + " and " +
+           std::to_string(max) + "\n";
+}
+
+bool MaySetRealTime()
+{
+    const pid_t child = Child();
+    const bool allowed = ChrtSet(child, {1, 1});
+    End(child);
+    return allowed;
+}
+
+bool MayRunAsNobody(const Target& target)
+{
+    return RunProgram(target, "schedreport", {"0"}, Caller::kNobody, {}).status == 0;
+}
+
+std::string ProveStandin(const Target& target)
+{
+    std::ofstream(LogPath(target)).flush();
+    const Outcome probe = RunProgram(target, "schedassign", {}, Caller::kRoot, {"SCHED_STANDIN_LOG=" + LogPath(target)});
+    if (Calls(target) == "loaded") {
+        return "";
+    }
+    return std::string(kNotInPlace) + ": preloading " + target.standin + " left no \"loaded\" line in its call log" +
+           (probe.err.empty() ? "" : " (stderr: " + Escaped(probe.err) + ")");
+}
+
+std::string Describe(const Case& row)
+{
+    static const char* const kCallers[] = {"", " as nobody", " with stdout closed", " with stdout on /dev/full"};
+    std::string text = row.program;
+    for (const std::string& arg : row.args) {
+        text += " [" + Escaped(arg) + "]";
+    }
+    return text + kCallers[static_cast<int>(row.caller)];
+}
+
+int RunRows(const Target& target, const std::vector<const Case*>& rows, const char* label)
+{
+    const std::string self = Shown(Syscall(0));
+    int failed = 0;
+    for (const Case* row : rows) {
+        std::string wrong;
+        if (target.kernel == kStandin) {
+            wrong = Mismatch(target, *row, kStandinChild);
+        } else {
+            const pid_t child = Child();
+            wrong = Mismatch(target, *row, child);
+            End(child);
+            wrong = wrong.empty() && Shown(Syscall(0)) != self ? "the runner's own policy changed" : wrong;
+        }
+        if (wrong.empty()) {
+            continue;
+        }
+        ++failed;
+        std::printf("FAIL %s: %s: %s\n", label, Describe(*row).c_str(), wrong.c_str());
+        if (wrong.compare(0, sizeof kNotInPlace - 1, kNotInPlace) == 0) {
+            std::printf("%s: stopped, no further row was run\n", label);
+            break;
+        }
+    }
+    std::printf("%s: %zu cases, %d failed\n", label, rows.size(), failed);
+    std::fflush(stdout);
+    return failed;
+}
+
+}  // namespace kit

@@ -1,0 +1,22 @@
+// The scheduling policies as the tests expect them: kernel number, keyword
+// and report name. Written apart from the programs' own table, so that a
+// wrong row there is caught; the end-to-end cases, the unit tests, the fuzz
+// target and the stand-in kernel all take their policies from here.
+#ifndef SCHEDTOOLS_TESTKIT_POLICIES_H
+#define SCHEDTOOLS_TESTKIT_POLICIES_H
+
+struct ExpectedPolicy {
+    int number;
+    const char* keyword;
+    const char* reportName;
+};
+
+// In the order of the usage text.
+constexpr ExpectedPolicy kExpectedPolicies[] = {
+    {1, "FIFO", "SCHED_FIFO"}, {2, "RR", "SCHED_RR"},       {0, "OTHER", "SCHED_OTHER"}, {4, "MGMT", "SCHED_MGMT"},
+    {64, "CALLP", "SCHED_CALLP"}, {256, "IO", "SCHED_IO"}, {1024, "MTC", "SCHED_MTC"},
+};
+
+constexpr const char kUnknownPolicyName[] = "Unknown policy name";
+
+#endif

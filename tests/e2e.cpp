@@ -1,0 +1,101 @@
+// The host's runner of the end-to-end cases:
+//   sched_e2e --kernel host|standin|guest [--rows plain|realtime|nobody]
+//             --bin-dir DIR [--standin LIB] [--list] [-- LAUNCHER...]
+// It runs the table's rows for one kernel: this host's real kernel, the rows
+// that need nothing of it, a real-time policy, or running as nobody; or the
+// preloaded stand-in. Everything after "--" is put before each program, as
+// an emulator is. --list prints the rows instead (the guest's rows only so:
+// its /init runs them). Exits 0 when every row holds, 1 on any failure, and
+// 77 (a skip) when this host cannot give what the selected rows need.
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "kit.h"
+
+int main(int argc, char** argv)
+{
+    kit::Target target{kit::kHost, "", {}, "", ""};
+    std::string kernel;
+    std::string rows = "plain";
+    bool list = false;
+    bool usage = false;
+    for (int i = 1; i < argc && !usage; ++i) {
+        const std::string option = argv[i];
+        std::string* value = option == "--kernel"    ? &kernel
+                             : option == "--rows"    ? &rows
+                             : option == "--bin-dir" ? &target.binDir
+                             : option == "--standin" ? &target.standin
+                                                     : nullptr;
+        if (option == "--") {
+            target.launcher.assign(argv + i + 1, argv + argc);
+            break;
+        }
+        list = list || option == "--list";
+        usage = option != "--list" && (value == nullptr || i + 1 == argc);
+        if (value != nullptr && !usage) {
+            *value = argv[++i];
+        }
+    }
+    const unsigned needs = rows == "realtime" ? kit::kNeedsRealTime : rows == "nobody" ? kit::kNeedsNobody : 0U;
+    target.kernel = kernel == "standin" ? kit::kStandin : kernel == "guest" ? kit::kGuest : kit::kHost;
+    if (usage || target.binDir.empty() || (rows != "plain" && needs == 0) ||
+        (kernel != "host" && kernel != "standin" && !(kernel == "guest" && list)) ||
+        (kernel == "standin" && target.standin.empty())) {
+        std::fprintf(stderr,
+                     "usage: %s --kernel host|standin|guest [--rows plain|realtime|nobody] --bin-dir DIR "
+                     "[--standin LIB] [--list] [-- LAUNCHER...]\n",
+                     argv[0]);
+        return 2;
+    }
+
+    // The host's rows by what they need of it; every row of another kernel.
+    std::vector<const kit::Case*> selected;
+    unsigned needed = 0;
+    for (const kit::Case& row : kit::Cases()) {
+        const unsigned rowNeeds = kit::Needs(row);
+        if ((row.kernels & target.kernel) != 0 &&
+            (target.kernel != kit::kHost || (needs == kit::kNeedsNobody ? (rowNeeds & needs) != 0 : rowNeeds == needs))) {
+            selected.push_back(&row);
+            needed |= rowNeeds;
+        }
+    }
+    for (const kit::Case* row : list ? selected : std::vector<const kit::Case*>{}) {
+        std::printf("%s\n", kit::Describe(*row).c_str());
+    }
+    if (selected.empty()) {
+        std::printf("FAIL: no row of the table is selected\n");
+        return 1;
+    }
+    if (list) {
+        return 0;
+    }
+
+    if (target.kernel == kit::kStandin) {
+        char scratch[] = "/tmp/sched-standin-XXXXXX";
+        target.scratch = mkdtemp(scratch) != nullptr ? scratch : "/nonexistent";
+        const std::string wrong = kit::ProveStandin(target);
+        if (!wrong.empty()) {
+            std::printf("FAIL: %s; no row was run\n", wrong.c_str());
+        }
+        const int failed = wrong.empty() ? kit::RunRows(target, selected, "stand-in") : 1;
+        std::remove((target.scratch + "/state").c_str());
+        std::remove((target.scratch + "/calls").c_str());
+        rmdir(scratch);
+        return failed == 0 ? 0 : 1;
+    }
+    if ((needed & kit::kNeedsRealTime) != 0 && !kit::MaySetRealTime()) {
+        std::printf("SKIPPED: %zu rows: this host refuses to let us set a real-time policy on a child "
+                    "(needs CAP_SYS_NICE)\n",
+                    selected.size());
+        return 77;
+    }
+    if ((needed & kit::kNeedsNobody) != 0 && !kit::MayRunAsNobody(target)) {
+        std::printf("SKIPPED: %zu rows: the programs cannot be run as nobody here (changing user needs the "
+                    "privilege, and every directory above the programs must be open to nobody)\n",
+                    selected.size());
+        return 77;
+    }
+    return kit::RunRows(target, selected, ("host " + rows).c_str()) == 0 ? 0 : 1;
+}
