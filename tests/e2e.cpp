@@ -73,15 +73,25 @@ int main(int argc, char** argv)
     }
 
     if (target.kernel == kit::kStandin) {
+        // The dynamic loader splits LD_PRELOAD at blanks and colons and
+        // cannot quote them: the stand-in is preloaded through a link in a
+        // directory whose path holds neither, wherever the build is.
         char scratch[] = "/tmp/sched-standin-XXXXXX";
         target.scratch = mkdtemp(scratch) != nullptr ? scratch : "/nonexistent";
-        const std::string wrong = kit::ProveStandin(target);
+        const std::string standin = target.standin;
+        char cwd[4096] = "";
+        const std::string absolute = standin[0] == '/' || getcwd(cwd, sizeof cwd) == nullptr ? standin
+                                                                                             : cwd + ("/" + standin);
+        target.standin = target.scratch + "/libsched_standin.so";
+        const bool linked = symlink(absolute.c_str(), target.standin.c_str()) == 0;
+        const std::string wrong = linked ? kit::ProveStandin(target) : "cannot link " + standin;
         if (!wrong.empty()) {
-            std::printf("FAIL: %s; no row was run\n", wrong.c_str());
+            std::printf("FAIL: %s (the stand-in: %s); no row was run\n", wrong.c_str(), standin.c_str());
         }
         const int failed = wrong.empty() ? kit::RunRows(target, selected, "stand-in") : 1;
-        std::remove((target.scratch + "/state").c_str());
-        std::remove((target.scratch + "/calls").c_str());
+        for (const char* file : {"/state", "/calls", "/libsched_standin.so"}) {
+            std::remove((target.scratch + file).c_str());
+        }
         rmdir(scratch);
         return failed == 0 ? 0 : 1;
     }
