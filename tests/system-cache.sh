@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The system test's kernel cache, with a stub in place of the kernel build:
+# two cold runs side by side build the kernel once and both find it whole;
+# a run stopped by TERM while it builds stops the build and leaves nothing
+# behind, not even a cache entry.
+set -u
+cd "$(dirname "$0")/.." || exit 1
+. scripts/lib.sh
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export SCHED_KERNEL_CACHE="$scratch/cache" TMPDIR="$scratch/tmp"
+mkdir "$TMPDIR"
+# Whether the stub's own sleep still runs.
+stub_runs() {
+    local cmdline
+    for cmdline in /proc/[0-9]*/cmdline; do
+        [ "$(tr '\0' ' ' 2>/dev/null <"$cmdline")" = "sleep $1 " ] && return 0
+    done
+    return 1
+}
+
+SYSTEM_TEST_STUB_KERNEL=2 scripts/system-test --kernel-only >"$scratch/a" 2>"$scratch/a.log" &
+first=$!
+SYSTEM_TEST_STUB_KERNEL=2 scripts/system-test --kernel-only >"$scratch/b" 2>"$scratch/b.log" &
+second=$!
+wait "$first" || fail "the first run failed: $(cat "$scratch/a.log")"
+wait "$second" || fail "the second run failed: $(cat "$scratch/b.log")"
+cmp -s "$scratch/a" "$scratch/b" || fail "the runs name different images: $(cat "$scratch/a" "$scratch/b")"
+entry=$(dirname "$(cat "$scratch/a")")
+for file in vmlinux gen_init_cpio .config; do
+    [ -f "$entry/$file" ] || fail "the cache entry lacks $file"
+done
+builds=$(wc -l <"$SCHED_KERNEL_CACHE/stub-builds")
+[ "$builds" -eq 1 ] || fail "the kernel was built $builds times"
+[ -z "$(ls -A "$TMPDIR")" ] || fail "left behind in TMPDIR: $(ls -A "$TMPDIR")"
+echo "ok: two cold runs side by side built the kernel once and both found it whole"
+
+rm -rf "$SCHED_KERNEL_CACHE"
+SYSTEM_TEST_STUB_KERNEL=61.5 scripts/system-test --kernel-only >/dev/null 2>&1 &
+run=$!
+for _ in $(seq 100); do
+    stub_runs 61.5 && break
+    sleep 0.1
+done
+stub_runs 61.5 || fail "the stub build never started"
+kill -TERM "$run"
+status=0
+wait "$run" || status=$?
+[ "$status" -eq 143 ] || fail "status $status after TERM, expected 143"
+sleep 0.2
+! stub_runs 61.5 || fail "the build goes on after TERM"
+[ -z "$(ls -A "$TMPDIR")" ] || fail "left behind in TMPDIR: $(ls -A "$TMPDIR")"
+[ -z "$(find "$SCHED_KERNEL_CACHE" -mindepth 1 -type d)" ] || fail "a cache entry after TERM: $(ls -A "$SCHED_KERNEL_CACHE")"
+echo "ok: a run stopped by TERM stops its build and leaves nothing behind"
