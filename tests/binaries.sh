@@ -1,0 +1,59 @@
+#!/bin/sh
+# binaries.sh CHECK EXPECTED PROGRAM...
+# What readelf and file(1) tell of each built program, the target's as well
+# as the host's:
+#   linkage dynamic|static  the C library alone; or no program interpreter
+#                           and no shared library at all
+#   hardening "LIST"        each hardening the build's flags promise, of:
+#                           fortify (a __printf_chk call), stack-protector
+#                           (__stack_chk_fail), relro (a GNU_RELRO segment),
+#                           bind-now (BIND_NOW)
+#   architecture PATTERN    file(1)'s description matches PATTERN; skipped
+#                           (77) where file(1) is missing
+check=$1
+expected=$2
+shift 2
+if [ "$check" = architecture ] && ! command -v file >/dev/null; then
+    echo "SKIPPED: needs file(1) (apt-get install file)"
+    exit 77
+fi
+
+# What PROGRAM lacks of the expected, or nothing.
+lacks() {
+    case $check in
+    linkage)
+        needed=$(readelf -d "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
+        interpreter=$(readelf -l "$1" | sed -n 's/.*Requesting program interpreter: \(.*\)\]/\1/p')
+        case $expected:$needed:$interpreter in
+        "dynamic:libc.so.6 :"?* | "static::") ;;
+        *) echo "$expected linkage: needs ${needed:-nothing}, interpreter ${interpreter:-none}" ;;
+        esac ;;
+    hardening)
+        symbols=$(readelf -sW "$1")
+        missing=""
+        for property in $expected; do
+            case $property in
+            fortify) printf '%s\n' "$symbols" | grep -q '__printf_chk' ;;
+            stack-protector) printf '%s\n' "$symbols" | grep -q '__stack_chk_fail' ;;
+            relro) readelf -lW "$1" | grep -q 'GNU_RELRO' ;;
+            bind-now) readelf -dW "$1" | grep -Eq '\(FLAGS\).*BIND_NOW|\(FLAGS_1\).*NOW' ;;
+            *) false ;;
+            esac || missing="$missing $property"
+        done
+        [ -z "$missing" ] || echo "lacks$missing" ;;
+    architecture)
+        file -b "$1" | grep -Eq "$expected" || file -b "$1" ;;
+    esac
+}
+
+status=0
+for program in "$@"; do
+    wrong=$(lacks "$program")
+    if [ -z "$wrong" ]; then
+        echo "ok: $program: $check $expected"
+    else
+        echo "FAIL: $program: $check: $wrong"
+        status=1
+    fi
+done
+exit $status
