@@ -1,16 +1,34 @@
 // The system test's /init, process 1 of a PowerPC guest whose kernel has the
-// extension policies. It runs the guest's rows of the case table on each
-// build of the programs in the initramfs, prints each failure, then
+// extension policies. It prints the cpu line of /proc/cpuinfo, so that the
+// host sees which core it ran on, runs the guest's rows of the case table on
+// each build of the programs in the initramfs, prints each failure, then
 // "N passed, M failed", and reboots, which ends QEMU (-no-reboot).
+#include <sys/mount.h>
 #include <sys/reboot.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "kit.h"
 
 int main()
 {
+    if (getpid() == 1) {
+        mount("proc", "/proc", "proc", 0, nullptr);
+    }
+    FILE* cpuinfo = std::fopen("/proc/cpuinfo", "r");
+    char line[256];
+    while (cpuinfo != nullptr && std::fgets(line, sizeof line, cpuinfo) != nullptr) {
+        if (std::strncmp(line, "cpu", 3) == 0 && line[3 + std::strspn(line + 3, " \t")] == ':') {
+            std::fputs(line, stdout);
+            break;
+        }
+    }
+    if (cpuinfo != nullptr) {
+        std::fclose(cpuinfo);
+    }
+
     // The two builds the initramfs holds: static, and as the .deb ships them
     // (dynamic, with the toolchain's loader and C library in /lib).
     const struct {
