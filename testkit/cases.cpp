@@ -54,12 +54,13 @@ std::vector<Case> Build()
     std::vector<Case> c;
 
     // The argument count, whatever the arguments hold: the usage text, no call.
+    c.push_back({A, {}, kOther, kAssignUsage, 1, kOther, kAll | kEveryCore});
+    c.push_back({R, {}, kOther, kReportUsage, 1, kOther, kAll | kEveryCore});
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {P}, {P, "RR", "10", "20"}, {"{long}", "%n", "\xff", "FI\nFO"}}) {
+         {std::vector<std::string>{P}, {P, "RR", "10", "20"}, {"{long}", "%n", "\xff", "FI\nFO"}}) {
         c.push_back({A, args, kOther, kAssignUsage, 1, kOther, kAll});
     }
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {P, P}, {"{long}", "%n", "\xff", "FI\nFO"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{P, P}, {"{long}", "%n", "\xff", "FI\nFO"}}) {
         c.push_back({R, args, kOther, kReportUsage, 1, kOther, kAll});
     }
 
@@ -79,7 +80,8 @@ std::vector<Case> Build()
                          Set(n, P, priority)});
         }
         for (const char* priority : {"0", "100"}) {
-            c.push_back({A, {P, keyword, priority}, kOther, RangeError(keyword, 1, 99), 0, kOther, kernels, Bounds(n)});
+            c.push_back({A, {P, keyword, priority}, kOther, RangeError(keyword, 1, 99), 0, kOther,
+                         kernels | (n == 1 ? kEveryCore : 0U), Bounds(n)});
         }
         c.push_back({A, {P, keyword}, kOther, RangeError(keyword, 1, 99), 0, kOther, kernels, Bounds(n)});
         c.push_back({A, {P, keyword, "10"}, kOther, kSetFailed, 0, kOther, n <= 2 ? kReal : kGuest, "",
@@ -158,7 +160,7 @@ std::vector<Case> Build()
     }
     c.push_back({R, {"99999999"}, kOther, Invalid("99999999"), 1, kOther, kAll, "policy 99999999"});
     c.push_back({R, {"123456789"}, kOther, Invalid("123456789"), 1, kOther, kAll, "policy 123456789"});
-    c.push_back({R, {"-5"}, kOther, Invalid("-5   "), 1, kOther, kAll, "policy -5"});
+    c.push_back({R, {"-5"}, kOther, Invalid("-5   "), 1, kOther, kAll | kEveryCore, "policy -5"});
     c.push_back({R, {"99999"}, kOther, Invalid("99999"), 1, kOther, kGuest});
     for (const char* pid : {"99999999999", "4294967297", "{9s}"}) {
         c.push_back({R, {pid}, kOther, Invalid("2147483647"), 1, kOther, kAll, "policy 2147483647"});
@@ -185,7 +187,7 @@ std::vector<Case> Build()
     }
     // The same layout spelt out, byte for byte.
     c.push_back({R, {"0"}, kOther, "                     pid=0     Policy = SCHED_OTHER     Priority = 0  \r\n", 0,
-                 kOther, kAll, "policy 0;param 0"});
+                 kOther, kAll | kEveryCore, "policy 0;param 0"});
     c.push_back({R, {P}, {1, 50}, "                     pid=4194812 Policy = SCHED_FIFO      Priority = 50 \r\n", 0,
                  {1, 50}, kStandin, queried});
     c.push_back({R, {P}, {3, 7}, "                     pid=4194812 Policy = Unknown policy name Priority = 7  \r\n",

@@ -33,6 +33,9 @@ enum Kernel : unsigned {
     kStandin = 2,  // the preloaded stand-in, on any host
     kGuest = 4,    // the target kernel, booted under qemu-system-ppc
     kAll = kHost | kStandin | kGuest,
+    // Not a kernel: a host row that also runs on each CPU model with a
+    // classic floating-point unit, under qemu-user.
+    kEveryCore = 8,
 };
 
 enum class Caller {

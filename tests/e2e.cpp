@@ -1,9 +1,9 @@
 // The host's runner of the end-to-end cases:
-//   sched_e2e --kernel host|standin|guest [--rows plain|realtime|nobody]
+//   sched_e2e --kernel host|standin|guest [--rows plain|realtime|nobody|cores]
 //             --bin-dir DIR [--standin LIB] [--list] [-- LAUNCHER...]
 // It runs the table's rows for one kernel: this host's real kernel, the rows
-// that need nothing of it, a real-time policy, or running as nobody; or the
-// preloaded stand-in. Everything after "--" is put before each program, as
+// that need nothing of it, a real-time policy, or running as nobody, or the
+// few that run on each CPU model under qemu-user; or the preloaded stand-in. Everything after "--" is put before each program, as
 // an emulator is. --list prints the rows instead (the guest's rows only so:
 // its /init runs them). Exits 0 when every row holds, 1 on any failure, and
 // 77 (a skip) when this host cannot give what the selected rows need.
@@ -39,12 +39,13 @@ int main(int argc, char** argv)
         }
     }
     const unsigned needs = rows == "realtime" ? kit::kNeedsRealTime : rows == "nobody" ? kit::kNeedsNobody : 0U;
+    const bool cores = rows == "cores";
     target.kernel = kernel == "standin" ? kit::kStandin : kernel == "guest" ? kit::kGuest : kit::kHost;
-    if (usage || target.binDir.empty() || (rows != "plain" && needs == 0) ||
+    if (usage || target.binDir.empty() || (rows != "plain" && !cores && needs == 0) ||
         (kernel != "host" && kernel != "standin" && !(kernel == "guest" && list)) ||
         (kernel == "standin" && target.standin.empty())) {
         std::fprintf(stderr,
-                     "usage: %s --kernel host|standin|guest [--rows plain|realtime|nobody] --bin-dir DIR "
+                     "usage: %s --kernel host|standin|guest [--rows plain|realtime|nobody|cores] --bin-dir DIR "
                      "[--standin LIB] [--list] [-- LAUNCHER...]\n",
                      argv[0]);
         return 2;
@@ -55,8 +56,10 @@ int main(int argc, char** argv)
     unsigned needed = 0;
     for (const kit::Case& row : kit::Cases()) {
         const unsigned rowNeeds = kit::Needs(row);
-        if ((row.kernels & target.kernel) != 0 &&
-            (target.kernel != kit::kHost || (needs == kit::kNeedsNobody ? (rowNeeds & needs) != 0 : rowNeeds == needs))) {
+        const bool ofClass = cores ? (row.kernels & kit::kEveryCore) != 0
+                             : needs == kit::kNeedsNobody ? (rowNeeds & needs) != 0
+                                                          : rowNeeds == needs;
+        if ((row.kernels & target.kernel) != 0 && (target.kernel != kit::kHost || ofClass)) {
             selected.push_back(&row);
             needed |= rowNeeds;
         }
