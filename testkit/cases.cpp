@@ -1,11 +1,11 @@
 // The end-to-end cases, one behaviour a row, for every kernel the runners
 // reach. Each row names its kernels: this host's real kernel lacks the
 // extension policies; the stand-in alone can be given any range or forced to
-// fail; the guest's kernel has every policy. Stand-in rows name only the
-// stand-in's child (above any pid_max), 0, negative pids and pids above
-// PID_MAX_LIMIT, so that even a stand-in that failed to load cannot reach a
-// real process; pid text is built around "{pid}", so that a faulty
-// conversion would name the child, where the row sees it.
+// fail; the guest's kernel has every policy. As the programs read pid text,
+// rows name only the child (the stand-in's is above any pid_max), 0,
+// negative pids and pids above PID_MAX_LIMIT; pid text is built around
+// "{pid}", so that a faulty conversion would name the child, where the row
+// sees it.
 #include "kit.h"
 
 namespace kit {
@@ -111,7 +111,7 @@ std::vector<Case> Build()
 
     // Pid text must be a whole decimal number; any other never reaches the
     // kernel, and is refused before the keyword or the priority is read.
-    for (const char* pid : {"", " ", "abc", "{pid}e3", "{pid}x", "{pid},234", "0x10", "{pid} 12", "--help", "-",
+    for (const char* pid : {"", " ", "abc", "{pid}e9", "{pid}x", "{pid},234", "0x7fffffff", "{pid} 12", "--help", "-",
                             "+", "{pid}.0", " +{pid}abc", "{pid}\xff", "\xff\xfe", "%s%n%p", "%n%n%n", "{long}",
                             "{9s}x"}) {
         c.push_back({A, {pid, "FIFO", "99"}, kOther, kAssignUsage, 1, kOther, kAll});
@@ -148,8 +148,8 @@ std::vector<Case> Build()
                  Set(4, P, -2147483647 - 1), Caller::kRoot, kFullRange});
 
     // Pids without a process: the kernel refuses the set call, the last one.
-    // Beyond 32 bits a pid saturates and never wraps onto process 1 (not on
-    // this host, where a faulty wrap would reach its real process 1).
+    // Beyond 32 bits a pid saturates and never wraps onto process 1: the
+    // guest's /init, or nothing on the stand-in; never this host's own.
     c.push_back({A, {"99999999", "RR", "10"}, kOther, kSetFailed, 0, kOther, kAll, Set(2, "99999999", 10)});
     c.push_back({A, {"-5", "RR", "10"}, kOther, kSetFailed, 0, kOther, kAll, Set(2, "-5", 10)});
     for (const char* pid : {"4294967297", "99999999999999999999", "{9s}"}) {

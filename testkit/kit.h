@@ -83,22 +83,35 @@ struct Target {
     std::string scratch;                // a private directory (kStandin)
 };
 
+// Runs a host command (chrt, ...) in the C locale and collects its output.
+struct Outcome {
+    std::string out;
+    std::string err;
+    int status;  // exit status, or 128 + signal number when killed
+};
+Outcome RunHost(const std::vector<std::string>& argv);
+
 // Whether this host lets the runner set a real-time policy on a child, and
 // run the programs as nobody; each is found by trying once.
 bool MaySetRealTime();
 bool MayRunAsNobody(const Target& target);
 
-// "" when the stand-in answers the programs' calls, else why not. Runs a
-// program that makes no kernel call, so nothing real can be touched.
+// "" when the stand-in answers every call the programs make, else why not.
+// It runs each program on itself, so nothing else can be touched.
 std::string ProveStandin(const Target& target);
 
 // The row as a command line, with its caller.
 std::string Describe(const Case& row);
 
-// Checks each row against `target`, printing a line for each failure and a
-// "LABEL: N cases, M failed" line; returns M. Stops at a row whose stand-in
-// was not in place.
-int RunRows(const Target& target, const std::vector<const Case*>& rows, const char* label);
+// Checks each row against `target`, printing a line for each row that
+// failed or was skipped and a "LABEL: N cases, M failed, K skipped" line.
+// Stops at a row whose stand-in was not in place.
+struct Tally {
+    int passed;
+    int failed;
+    int skipped;
+};
+Tally RunRows(const Target& target, const std::vector<const Case*>& rows, const char* label);
 
 }  // namespace kit
 
