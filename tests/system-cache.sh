@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # The system test's kernel cache, with a stub in place of the kernel build:
 # two cold runs side by side build the kernel once and both find it whole;
+# a run stopped by TERM while it waits for another's build stops at once;
 # a run stopped by TERM while it builds stops the build and leaves nothing
 # behind, not even a cache entry.
 set -u
 cd "$(dirname "$0")/.." || exit 1
 . scripts/lib.sh
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+trap 'kill -TERM $(jobs -p) 2>/dev/null; wait; rm -rf "$scratch"' EXIT
 export SCHED_KERNEL_CACHE="$scratch/cache" TMPDIR="$scratch/tmp"
 mkdir "$TMPDIR"
 # Whether the stub's own sleep still runs.
@@ -43,6 +44,17 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 stub_runs 61.5 || fail "the stub build never started"
+SYSTEM_TEST_STUB_KERNEL=61.5 scripts/system-test --kernel-only >/dev/null 2>&1 &
+waiting=$!
+sleep 1
+kill -TERM "$waiting"
+asked=$SECONDS
+status=0
+wait "$waiting" || status=$?
+[ "$status" -eq 143 ] || fail "status $status after TERM while waiting for the lock, expected 143"
+[ $((SECONDS - asked)) -lt 10 ] || fail "the waiting run took $((SECONDS - asked)) s to stop"
+stub_runs 61.5 || fail "the first run's build stopped with the waiting run"
+echo "ok: a run stopped by TERM while it waits for another's build stops at once"
 kill -TERM "$run"
 status=0
 wait "$run" || status=$?
