@@ -13,8 +13,13 @@ foreach(package IN LISTS CPACK_PACKAGE_FILES)
   file(ARCHIVE_EXTRACT INPUT "${package}" DESTINATION "${tree}")
   file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${tree}" "${tree}/*")
   list(SORT files)
-  execute_process(COMMAND tar --format=gnu --owner=0 --group=0 --numeric-owner --mode=go-w,a+rX
-                          --mtime=@$ENV{SOURCE_DATE_EPOCH} --no-recursion -cf - ${files}
+  # The date the build settled on; without one, each file keeps its own.
+  set(mtime "")
+  if(NOT "$ENV{SOURCE_DATE_EPOCH}" STREQUAL "")
+    set(mtime --mtime=@$ENV{SOURCE_DATE_EPOCH})
+  endif()
+  execute_process(COMMAND tar --format=gnu --owner=0 --group=0 --numeric-owner --mode=go-w,a+rX ${mtime}
+                          --no-recursion -cf - ${files}
                   COMMAND gzip -9n
                   WORKING_DIRECTORY "${tree}" OUTPUT_FILE "${package}" COMMAND_ERROR_IS_FATAL ANY)
   file(REMOVE_RECURSE "${tree}")
