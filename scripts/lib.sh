@@ -13,3 +13,17 @@ fail() {
 
 # Whether a command is on the PATH.
 have() { command -v "$1" >/dev/null; }
+
+# The tests that a JUnit report of ctest marks skipped, one a line: the
+# name, then the reason from the "SKIPPED: " line the test printed. Fails
+# when there is no report.
+skips() {
+    [ -f "$1" ] || fail "no JUnit report $1"
+    awk '/<testcase / { name = $0; sub(/.*<testcase name="/, "", name); sub(/".*/, "", name); skip = 0; why = "" }
+         /<skipped/ { skip = 1 }
+         /SKIPPED: / && why == "" { why = $0; sub(/.*SKIPPED: /, "", why) }
+         /<\/testcase>/ && skip {
+             gsub(/&quot;/, "\"", why); gsub(/&apos;/, "'\''", why); gsub(/&lt;/, "<", why)
+             gsub(/&gt;/, ">", why); gsub(/&amp;/, "\\&", why)
+             print name ": " (why == "" ? "skipped" : why) }' "$1"
+}
