@@ -10,6 +10,7 @@
 // (a skip) when this host cannot give what the selected rows need.
 #include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -105,18 +106,26 @@ int main(int argc, char** argv)
     }
 
     // Where the host allows it (root does), the rows run in a PID namespace
-    // of their own, whose process 1 is this runner: there every pid names a
-    // process of the test's own, whatever a faulty program makes of its pid
-    // text. Elsewhere a row whose pid text could name another process skips.
+    // of their own, whose process 1 is this runner, with a /proc of its own
+    // for the tools that read it: there every pid names a process of the
+    // test's own, whatever a faulty program makes of its pid text. Elsewhere
+    // a row whose pid text could name another process skips.
     std::fflush(stdout);
     if (unshare(CLONE_NEWPID) == 0) {
         const pid_t init = fork();
         if (init != 0) {
+            // Ended at once: this process can start nothing once the
+            // namespace's process 1 is gone, not even a sanitizer's thread.
             int status = 0;
             const bool ended = init > 0 && waitpid(init, &status, 0) == init;
-            return ended && WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+            _exit(ended && WIFEXITED(status) ? WEXITSTATUS(status) : 1);
         }
         prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0) {
+            std::printf("FAIL: cannot mount a /proc for the runner's own PID namespace\n");
+            return 1;
+        }
     }
     if (kit::RunHost({"chrt", "--version"}).status != 0) {
         std::printf("SKIPPED: %zu rows: they read and write the child's policy with chrt, which is missing "
