@@ -20,6 +20,21 @@
 
 #include "kit.h"
 
+namespace {
+
+// Mounts a /proc of this process's PID namespace, in a mount namespace of its
+// own whose mounts reach no other: "/" made private, or in a chroot, where
+// "/" is no mount point, the /proc that is there.
+bool OwnProc()
+{
+    return unshare(CLONE_NEWNS) == 0 &&
+           (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 ||
+            mount(nullptr, "/proc", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0) &&
+           mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) == 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
     kit::Target target{kit::kHost, "", {}, "", ""};
@@ -108,21 +123,25 @@ int main(int argc, char** argv)
     // Where the host allows it (root does), the rows run in a PID namespace
     // of their own, whose process 1 is this runner, with a /proc of its own
     // for the tools that read it: there every pid names a process of the
-    // test's own, whatever a faulty program makes of its pid text. Elsewhere
-    // a row whose pid text could name another process skips.
+    // test's own, whatever a faulty program makes of its pid text. A child
+    // tries the /proc first, since a namespace cannot be left once entered.
+    // Elsewhere a row whose pid text could name another process skips.
     std::fflush(stdout);
-    if (unshare(CLONE_NEWPID) == 0) {
+    const pid_t trial = fork();
+    if (trial == 0) {
+        _exit(OwnProc() ? 0 : 1);
+    }
+    int status = 1;
+    if (trial > 0 && waitpid(trial, &status, 0) == trial && status == 0 && unshare(CLONE_NEWPID) == 0) {
         const pid_t init = fork();
         if (init != 0) {
             // Ended at once: this process can start nothing once the
             // namespace's process 1 is gone, not even a sanitizer's thread.
-            int status = 0;
             const bool ended = init > 0 && waitpid(init, &status, 0) == init;
             _exit(ended && WIFEXITED(status) ? WEXITSTATUS(status) : 1);
         }
         prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0) {
+        if (!OwnProc()) {
             std::printf("FAIL: cannot mount a /proc for the runner's own PID namespace\n");
             return 1;
         }
