@@ -201,6 +201,9 @@ std::vector<Case> Build()
     // The process ended between the two queries.
     c.push_back({R, {P}, {1, 50}, "pid={pid}: invalid pid\r\n", 1, {1, 50}, kStandin, queried, Caller::kRoot, "",
                  "sched_getparam"});
+    // Its layout spelt out with a short pid: the pid's field is 5 wide.
+    c.push_back({R, {"0"}, kOther, "pid=0    : invalid pid\r\n", 1, kOther, kStandin, "policy 0;param 0", Caller::kRoot,
+                 "", "sched_getparam"});
     c.push_back({A, {P, "CALLP", "10"}, kOther, kNoMinimum, 0, kOther, kStandin, "min 64", Caller::kRoot, "",
                  "sched_get_priority_min"});
     c.push_back({A, {P, "CALLP", "10"}, kOther, "Error: failed to get maximum priority\n", 0, kOther, kStandin,
