@@ -29,25 +29,22 @@ int main()
         std::fclose(cpuinfo);
     }
 
-    // The two builds the initramfs holds: static, and as the .deb ships them
-    // (dynamic, with the toolchain's loader and C library in /lib).
-    const struct {
-        const char* name;
-        const char* dir;
-    } kBuilds[] = {{"static", "/static"}, {"deb", "/usr/bin"}};
-
     std::vector<const kit::Case*> rows;
     for (const kit::Case& row : kit::Cases()) {
         if ((row.kernels & kit::kGuest) != 0) {
             rows.push_back(&row);
         }
     }
+    // Each build the initramfs holds: static, and dynamic with its loader
+    // and C library in /lib, as a package or a root file system ships it.
     int passed = 0;
     int failed = 0;
-    for (const auto& build : kBuilds) {
-        const kit::Tally tally = kit::RunRows({kit::kGuest, build.dir, {}, "", ""}, rows, build.name);
-        passed += tally.passed;
-        failed += tally.failed + tally.skipped;
+    for (const char* dir : {"/static", "/usr/bin"}) {
+        if (access(dir, F_OK) == 0) {
+            const kit::Tally tally = kit::RunRows({kit::kGuest, dir, {}, "", ""}, rows, dir);
+            passed += tally.passed;
+            failed += tally.failed + tally.skipped;
+        }
     }
     std::printf("%d passed, %d failed\n", passed, failed);
     std::fflush(stdout);

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -18,7 +17,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 namespace kit {
 
@@ -71,25 +69,22 @@ std::string Shown(Sched sched)
     return std::to_string(sched.policy) + " " + std::to_string(sched.priority);
 }
 
-std::vector<std::string> Lines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-// The non-empty lines, joined by ";".
-std::string Joined(const std::vector<std::string>& lines)
+// The non-empty lines of a file, joined by ";".
+std::string Joined(const std::string& path)
 {
     std::string text;
-    for (const std::string& line : lines) {
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
         text += (text.empty() || line.empty() ? "" : ";") + line;
     }
     return text;
 }
+
+struct Outcome {
+    std::string out;
+    std::string err;
+    int status;  // exit status, or 128 + signal number when killed
+};
 
 // Reads the child's two pipes until both close, then waits for it.
 Outcome Collect(pid_t child, int outFd, int errFd)
@@ -128,10 +123,21 @@ std::vector<char*> CStrings(const std::vector<std::string>& strings)
     return pointers;
 }
 
-// Runs `argv` (searched on the PATH) as `caller`, with `env` before this
-// process's own environment, and collects what it writes.
-Outcome Spawn(const std::vector<std::string>& argv, std::vector<std::string> env, Caller caller)
+// Runs one of the programs under test, with its arguments, through the
+// target's launcher, as `caller`, with standard output on /dev/full when
+// `full`, and `env` before this process's own environment (the stand-in
+// preloaded when the target is the stand-in); collects what it writes.
+Outcome Run(const Target& target, std::vector<std::string> argv, Caller caller, bool full,
+            std::vector<std::string> env)
 {
+    argv[0] = target.binDir + "/" + argv[0];
+    if (target.kernel == kStandin && target.launcher.empty()) {
+        env.push_back("LD_PRELOAD=" + target.standin);
+    } else if (target.kernel == kStandin) {
+        // An emulator hands the library to the program it runs only.
+        argv.insert(argv.begin(), {"-E", "LD_PRELOAD=" + target.standin});
+    }
+    argv.insert(argv.begin(), target.launcher.begin(), target.launcher.end());
     // What this process was given to preload, or to steer a stand-in with,
     // is no business of the program's: only `env` says that.
     for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -160,14 +166,14 @@ Outcome Spawn(const std::vector<std::string>& argv, std::vector<std::string> env
         return {"", "fork failed", -1};
     }
     if (child == 0) {
-        const int stdoutFd = caller == Caller::kFull ? open("/dev/full", O_WRONLY) : out[1];
+        const int stdoutFd = full ? open("/dev/full", O_WRONLY) : out[1];
         if (stdoutFd < 0 || dup2(stdoutFd, 1) < 0 || dup2(err[1], 2) < 0) {
             _exit(125);
         }
         for (const int fd : {out[0], out[1], err[0], err[1]}) {
             close(fd);
         }
-        if (caller == Caller::kClosed) {
+        if (caller == Caller::kClosed && !full) {
             close(1);
         }
         if (caller == Caller::kNobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
@@ -182,24 +188,6 @@ Outcome Spawn(const std::vector<std::string>& argv, std::vector<std::string> env
     return Collect(child, out[0], err[0]);
 }
 
-// Runs one of the programs under test through the target's launcher, with
-// the stand-in preloaded when the target is the stand-in.
-Outcome RunProgram(const Target& target, const std::string& program, const std::vector<std::string>& args,
-                   Caller caller, std::vector<std::string> env)
-{
-    std::vector<std::string> argv = target.launcher;
-    if (target.kernel == kStandin && argv.empty()) {
-        env.push_back("LD_PRELOAD=" + target.standin);
-    } else if (target.kernel == kStandin) {
-        // An emulator hands the library to the program it runs only.
-        argv.insert(argv.end(), {"-E", "LD_PRELOAD=" + target.standin});
-    }
-    argv.push_back(target.binDir + "/" + program);
-    argv.insert(argv.end(), args.begin(), args.end());
-    return Spawn(argv, std::move(env), caller);
-}
-
-// A child process that waits to be killed.
 // A child process that waits to be killed, and dies with this process if it
 // is not; -1 when none could be started.
 pid_t Child()
@@ -224,56 +212,16 @@ void End(pid_t child)
     }
 }
 
-// chrt, the independent reader and writer of the host's scheduling state.
-struct ChrtPolicy {
-    int policy;
-    const char* name;    // as chrt -p prints it
-    const char* option;  // as chrt takes it
-};
-const ChrtPolicy kChrtPolicies[] = {{0, "SCHED_OTHER", "-o"}, {1, "SCHED_FIFO", "-f"}, {2, "SCHED_RR", "-r"},
-                                    {3, "SCHED_BATCH", "-b"}, {5, "SCHED_IDLE", "-i"}};
-
-bool ChrtSet(pid_t pid, Sched sched)
+// A process's policy and priority, set and read through the kernel's own
+// calls, the reference for what a program changed.
+bool Set(pid_t pid, Sched sched)
 {
-    const int base = sched.policy & ~kResetOnFork;
-    for (const ChrtPolicy& known : kChrtPolicies) {
-        // cppcheck-suppress useStlAlgorithm ; the loop builds the command where it finds the option
-        if (known.policy == base) {
-            std::vector<std::string> argv{"chrt", known.option, "-p", std::to_string(sched.priority),
-                                          std::to_string(pid)};
-            if (sched.policy != base) {
-                argv.insert(argv.begin() + 1, "-R");
-            }
-            return RunHost(argv).status == 0;
-        }
-    }
-    return false;
+    sched_param param{};
+    param.sched_priority = sched.priority;
+    return sched_setscheduler(pid, sched.policy, &param) == 0;
 }
 
-// chrt -p prints "...policy: SCHED_RR|SCHED_RESET_ON_FORK" and "...priority: 10".
-Sched ChrtGet(pid_t pid)
-{
-    std::istringstream in(RunHost({"chrt", "-p", std::to_string(pid)}).out);
-    Sched sched{-1, -1};
-    for (std::string line; std::getline(in, line);) {
-        const std::string value = line.substr(line.rfind(": ") + 2);
-        if (line.find("policy") == std::string::npos) {
-            sched.priority = static_cast<int>(std::strtol(value.c_str(), nullptr, 10));
-            continue;
-        }
-        for (const ChrtPolicy& known : kChrtPolicies) {
-            if (value.compare(0, value.find('|'), known.name) == 0) {
-                sched.policy = known.policy;
-            }
-        }
-        if (value.find("|SCHED_RESET_ON_FORK") != std::string::npos) {
-            sched.policy |= kResetOnFork;
-        }
-    }
-    return sched;
-}
-
-Sched Syscall(pid_t pid)
+Sched Get(pid_t pid)
 {
     sched_param param{};
     const int policy = sched_getscheduler(pid);
@@ -283,57 +231,29 @@ Sched Syscall(pid_t pid)
     return {policy, param.sched_priority};
 }
 
-// The child's state on a real kernel: through chrt on the host, through the
-// kernel calls in the guest, which has no chrt.
-bool Set(const Target& target, pid_t pid, Sched sched)
+Sched After(const Case& row)
 {
-    sched_param param{};
-    param.sched_priority = sched.priority;
-    return target.kernel == kHost ? ChrtSet(pid, sched) : sched_setscheduler(pid, sched.policy, &param) == 0;
+    return row.after.policy == kUnchanged.policy ? row.before : row.after;
 }
 
-Sched Get(const Target& target, pid_t pid)
+// Steers the stand-in: gives it the processes `state` ("pid policy priority"
+// lines) and an empty call log, unless `state` is null, and returns the
+// environment that points a program at them, with `ranges` and `fail`.
+std::vector<std::string> Standin(const Target& target, const char* state, const char* ranges, const char* fail)
 {
-    return target.kernel == kHost ? ChrtGet(pid) : Syscall(pid);
-}
-
-std::string StatePath(const Target& target)
-{
-    return target.scratch + "/state";
-}
-
-std::string LogPath(const Target& target)
-{
-    return target.scratch + "/calls";
-}
-
-// What steers the stand-in for `row`; a read-back forces no failure.
-std::vector<std::string> StandinEnv(const Target& target, const Case& row, bool forced)
-{
-    if (target.kernel != kStandin) {
-        return {};
+    const std::string statePath = target.scratch + "/state";
+    const std::string logPath = target.scratch + "/calls";
+    if (state != nullptr) {
+        std::ofstream(statePath) << state;
+        std::ofstream(logPath).flush();
     }
-    std::vector<std::string> env{"SCHED_STANDIN_STATE=" + StatePath(target), "SCHED_STANDIN_LOG=" + LogPath(target)};
-    if (*row.ranges != '\0') {
-        env.push_back(std::string("SCHED_STANDIN_RANGES=") + row.ranges);
-    }
-    if (forced && *row.fail != '\0') {
-        env.push_back(std::string("SCHED_STANDIN_FAIL=") + row.fail);
+    std::vector<std::string> env{"SCHED_STANDIN_STATE=" + statePath, "SCHED_STANDIN_LOG=" + logPath};
+    for (const auto& [name, value] : {std::pair{"SCHED_STANDIN_RANGES=", ranges}, {"SCHED_STANDIN_FAIL=", fail}}) {
+        if (*value != '\0') {
+            env.push_back(name + std::string(value));
+        }
     }
     return env;
-}
-
-// The stand-in's call log, abbreviated as the rows write it.
-std::string Calls(const Target& target)
-{
-    const std::pair<const char*, const char*> kShort[] = {
-        {"sched_get_priority_min ", "min "}, {"sched_get_priority_max ", "max "}, {"sched_setscheduler ", "set "},
-        {"sched_getscheduler ", "policy "},  {"sched_getparam ", "param "}};
-    std::string calls = Joined(Lines(LogPath(target)));
-    for (const auto& name : kShort) {
-        calls = Replaced(calls, name.first, name.second);
-    }
-    return calls;
 }
 
 // Whether pid text can only name the child, the program itself (0), no
@@ -366,13 +286,14 @@ bool NamesNoOtherProcess(const std::string& text, long long child, bool strict)
     });
 }
 
-// Runs `row` against the child `child`; returns what went wrong, or "".
-std::string Mismatch(const Target& target, const Case& row, pid_t child)
+// Runs `row` against the child `child`, with standard output on /dev/full
+// when `full`; returns what went wrong, or "".
+std::string Mismatch(const Target& target, const Case& row, pid_t child, bool full)
 {
     const bool standin = target.kernel == kStandin;
     const std::string pid = std::to_string(child);
-    std::vector<std::string> args(row.args.size());
-    std::transform(row.args.begin(), row.args.end(), args.begin(),
+    std::vector<std::string> argv(row.argv.size());
+    std::transform(row.argv.begin(), row.argv.end(), argv.begin(),
                    [&pid](const std::string& arg) { return Expanded(arg, pid); });
     // A row names only the child, 0, negative pids and pids above any
     // pid_max, as the programs read pid text; a guest whose process 1 is
@@ -381,46 +302,47 @@ std::string Mismatch(const Target& target, const Case& row, pid_t child)
     // 1), that must hold under any faulty reading too, or the row is skipped.
     const bool strict = target.kernel == kHost && getpid() != 1;
     const bool ownMachine = target.kernel == kGuest && getpid() == 1;
-    if (!ownMachine && !args.empty() && !NamesNoOtherProcess(args[0], child, strict)) {
+    if (!ownMachine && argv.size() > 1 && !NamesNoOtherProcess(argv[1], child, strict)) {
         return std::string(strict ? kSkipped : "") +
                "refused: its pid text may name a process that this runner did not start";
     }
-    if (standin) {
-        std::ofstream(StatePath(target)) << pid << " " << Shown(row.before) << "\n0 0 0\n";
-        std::ofstream(LogPath(target)).flush();
-    } else if (!Set(target, child, row.before)) {
+    const std::string state = pid + " " + Shown(row.before) + "\n0 0 0\n";
+    if (!standin && !Set(child, row.before)) {
         return "cannot put the child under " + Shown(row.before);
     }
-    const Outcome run = RunProgram(target, row.program, args, row.caller, StandinEnv(target, row, true));
-    const std::string calls = standin ? Calls(target) : "";
+    const Outcome run = Run(target, argv, row.caller, full,
+                            standin ? Standin(target, state.c_str(), row.ranges, row.fail) : std::vector<std::string>{});
+    const std::string calls = standin ? Joined(target.scratch + "/calls") : "";
     if (standin && calls.compare(0, 6, "loaded") != 0) {
         return std::string(kNotInPlace) + ": no \"loaded\" line in its call log";
     }
+    const Sched after = After(row);
     const struct {
         const char* what;
         std::string got;
         std::string expected;
     } kChecks[] = {
-        {"stdout", run.out, Expanded(row.out, Padded(pid, 5))},
+        {"stdout", run.out, full ? "" : Expanded(row.out, Padded(pid, 5))},
         {"stderr", run.err, ""},
-        {"status", std::to_string(run.status), std::to_string(row.status)},
-        {"calls", calls, standin ? Joined({"loaded", Expanded(row.calls, pid)}) : ""},
-        {"policy and priority", standin ? Joined(Lines(StatePath(target))) : Shown(Get(target, child)),
-         standin ? Joined({pid + " " + Shown(row.after), "0 0 0"}) : Shown(row.after)},
+        {"status", std::to_string(run.status), std::to_string(full && !row.out.empty() ? 1 : row.status)},
+        {"calls", calls, standin ? Expanded(std::string("loaded") + (row.calls.empty() ? "" : ";") + row.calls, pid) : ""},
+        {"policy and priority", standin ? Joined(target.scratch + "/state") : Shown(Get(child)),
+         standin ? pid + " " + Shown(after) + ";0 0 0" : Shown(after)},
     };
     for (const auto& check : kChecks) {
         // cppcheck-suppress useStlAlgorithm ; the first mismatch, told in words
         if (check.got != check.expected) {
-            return std::string(check.what) + " \"" + Escaped(check.got) + "\", expected \"" + Escaped(check.expected) +
-                   "\"";
+            return std::string(full ? "with stdout on /dev/full: " : "") + check.what + " \"" + Escaped(check.got) +
+                   "\", expected \"" + Escaped(check.expected) + "\"";
         }
     }
-    if (std::string(row.program) != "schedassign") {
+    if (row.argv[0] != "schedassign") {
         return "";
     }
     // What schedassign left, schedreport reads back.
-    const Outcome back = RunProgram(target, "schedreport", {pid}, Caller::kRoot, StandinEnv(target, row, false));
-    const std::string line = ReportLine(pid, row.after);
+    const Outcome back = Run(target, {"schedreport", pid}, Caller::kRoot, false,
+                             standin ? Standin(target, nullptr, row.ranges, "") : std::vector<std::string>{});
+    const std::string line = ReportLine(pid, after);
     return back.out == line && back.err.empty() && back.status == 0
                ? ""
                : "read back \"" + Escaped(back.out) + "\", expected \"" + Escaped(line) + "\"";
@@ -428,18 +350,13 @@ std::string Mismatch(const Target& target, const Case& row, pid_t child)
 
 }  // namespace
 
-Outcome RunHost(const std::vector<std::string>& argv)
-{
-    return Spawn(argv, {"LC_ALL=C"}, Caller::kRoot);
-}
-
 unsigned Needs(const Case& row)
 {
     auto realTime = [](int policy) {
         const int base = policy & ~kResetOnFork;
         return base != 0 && base != 3 && base != 5;  // OTHER, BATCH and IDLE need no privilege
     };
-    return (realTime(row.before.policy) || realTime(row.after.policy) ? kNeedsRealTime : 0U) |
+    return (realTime(row.before.policy) || realTime(After(row).policy) ? kNeedsRealTime : 0U) |
            (row.caller == Caller::kNobody ? kNeedsNobody : 0U);
 }
 
@@ -461,14 +378,14 @@ std::string RangeError(const std::string& keyword, int min, int max)
 bool MaySetRealTime()
 {
     const pid_t child = Child();
-    const bool allowed = child > 0 && ChrtSet(child, {1, 1});
+    const bool allowed = child > 0 && Set(child, {1, 1});
     End(child);
     return allowed;
 }
 
 bool MayRunAsNobody(const Target& target)
 {
-    return RunProgram(target, "schedreport", {"0"}, Caller::kNobody, {}).status == 0;
+    return Run(target, {"schedreport", "0"}, Caller::kNobody, false, {}).status == 0;
 }
 
 std::string ProveStandin(const Target& target)
@@ -476,21 +393,17 @@ std::string ProveStandin(const Target& target)
     // Each program run on itself (pid 0), which changes nothing but the
     // program itself whatever answers: every call must reach the stand-in.
     const struct {
-        const char* program;
-        std::vector<std::string> args;
+        std::vector<std::string> argv;
         const char* calls;
     } kProbes[] = {
-        {"schedassign", {"0", "OTHER"}, "loaded;min 0;max 0;set 0 0 0"},
-        {"schedreport", {"0"}, "loaded;policy 0;param 0"},
+        {{"schedassign", "0", "OTHER"}, "loaded;min 0;max 0;set 0 0 0"},
+        {{"schedreport", "0"}, "loaded;policy 0;param 0"},
     };
     for (const auto& probe : kProbes) {
-        std::ofstream(StatePath(target)) << "0 0 0\n";
-        std::ofstream(LogPath(target)).flush();
-        const Outcome run = RunProgram(target, probe.program, probe.args, Caller::kRoot,
-                                       {"SCHED_STANDIN_STATE=" + StatePath(target), "SCHED_STANDIN_LOG=" + LogPath(target)});
-        const std::string calls = Calls(target);
+        const Outcome run = Run(target, probe.argv, Caller::kRoot, false, Standin(target, "0 0 0\n", "", ""));
+        const std::string calls = Joined(target.scratch + "/calls");
         if (calls != probe.calls) {
-            return std::string(kNotInPlace) + ": preloading " + target.standin + ", " + probe.program +
+            return std::string(kNotInPlace) + ": preloading " + target.standin + ", " + probe.argv[0] +
                    " 0 left \"" + calls + "\" in its call log, not \"" + probe.calls + "\"" +
                    (run.err.empty() ? "" : " (stderr: " + Escaped(run.err) + ")");
         }
@@ -500,27 +413,25 @@ std::string ProveStandin(const Target& target)
 
 std::string Describe(const Case& row)
 {
-    static const char* const kCallers[] = {"", " as nobody", " with stdout closed", " with stdout on /dev/full"};
-    std::string text = row.program;
-    for (const std::string& arg : row.args) {
-        text += " [" + Escaped(arg) + "]";
+    static const char* const kCallers[] = {"", " as nobody", " with stdout closed"};
+    std::string text = row.argv[0];
+    for (auto arg = row.argv.begin() + 1; arg != row.argv.end(); ++arg) {
+        text += " [" + Escaped(*arg) + "]";
     }
     return text + kCallers[static_cast<int>(row.caller)];
 }
 
 Tally RunRows(const Target& target, const std::vector<const Case*>& rows, const char* label)
 {
-    const std::string self = Shown(Syscall(0));
+    const std::string self = Shown(Get(0));
     Tally tally{0, 0, 0};
     for (const Case* row : rows) {
-        std::string wrong;
-        if (target.kernel == kStandin) {
-            wrong = Mismatch(target, *row, kStandinChild);
-        } else {
-            const pid_t child = Child();
-            wrong = child < 0 ? "cannot start a child process" : Mismatch(target, *row, child);
+        const pid_t child = target.kernel == kStandin ? kStandinChild : Child();
+        std::string wrong = child < 0 ? "cannot start a child process" : Mismatch(target, *row, child, false);
+        wrong = wrong.empty() ? Mismatch(target, *row, child, true) : wrong;
+        if (target.kernel != kStandin) {
             End(child);
-            wrong = wrong.empty() && Shown(Syscall(0)) != self ? "the runner's own policy changed" : wrong;
+            wrong = wrong.empty() && Shown(Get(0)) != self ? "the runner's own policy changed" : wrong;
         }
         const bool skipped = wrong.compare(0, sizeof kSkipped - 1, kSkipped) == 0;
         ++(wrong.empty() ? tally.passed : skipped ? tally.skipped : tally.failed);
@@ -528,7 +439,7 @@ Tally RunRows(const Target& target, const std::vector<const Case*>& rows, const 
             std::printf("%s %s: %s: %s\n", skipped ? "SKIP" : "FAIL", label, Describe(*row).c_str(),
                         wrong.c_str() + (skipped ? sizeof kSkipped - 1 : 0));
         }
-        if (wrong.compare(0, sizeof kNotInPlace - 1, kNotInPlace) == 0) {
+        if (wrong.find(kNotInPlace) != std::string::npos) {
             std::printf("%s: stopped, no further row was run\n", label);
             break;
         }

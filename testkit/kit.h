@@ -5,6 +5,7 @@
 #ifndef SCHEDTOOLS_TESTKIT_KIT_H
 #define SCHEDTOOLS_TESTKIT_KIT_H
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ struct Sched {
     int policy;
     int priority;
 };
+// A row's `after` when the run leaves the child as it was.
+constexpr Sched kUnchanged{INT_MIN, INT_MIN};
 
 enum Kernel : unsigned {
     kHost = 1,     // this machine's real kernel, without the extension policies
@@ -41,27 +44,27 @@ enum Kernel : unsigned {
 enum class Caller {
     kRoot,    // the runner itself
     kNobody,  // uid and gid 65534, no groups
-    kClosed,  // standard output closed
-    kFull,    // standard output on /dev/full
+    kClosed,  // the runner, with standard output closed
 };
 
 // One end-to-end case. In the arguments, "{pid}" stands for the child's pid,
 // "{long}" for 100000 K, "{9s}" for 100000 nines and "{-7s}" for a minus and
-// 99999 sevens; the expected output takes the same placeholders, "{pid}"
-// padded to 5 as the programs pad it. The calls are the stand-in's log,
-// abbreviated ("min 4;max 4;set {pid} 4 10"; "policy {pid};param {pid}").
+// 99999 sevens; the output takes the same placeholders, "{pid}" padded to 5
+// as the programs pad it. The calls are the stand-in's log after its
+// "loaded" line ("min 4;max 4;set {pid} 4 10"; "policy {pid};param {pid}").
+// Every row runs once more with standard output on /dev/full, where a row
+// that writes anything must end with 1, and nothing else may change.
 struct Case {
-    const char* program;  // "schedassign" or "schedreport"
-    std::vector<std::string> args;
-    Sched before;  // the child's policy and priority, set before the run
-    std::string out;
-    int status;
-    Sched after;  // what the kernel tells of the child afterwards
-    unsigned kernels;
-    std::string calls{};          // stand-in only
+    std::vector<std::string> argv{};  // "schedassign" or "schedreport", then its arguments
+    Sched before{0, 0};             // the child's policy and priority, set before the run
+    std::string out{};
+    int status = 0;
+    Sched after = kUnchanged;  // what the kernel tells of the child afterwards
+    unsigned kernels = kAll;
+    std::string calls{};  // stand-in only
     Caller caller = Caller::kRoot;
-    const char* ranges = "";      // stand-in only: SCHED_STANDIN_RANGES
-    const char* fail = "";        // stand-in only: SCHED_STANDIN_FAIL
+    const char* ranges = "";  // stand-in only: SCHED_STANDIN_RANGES
+    const char* fail = "";    // stand-in only: SCHED_STANDIN_FAIL
 };
 
 const std::vector<Case>& Cases();
@@ -82,14 +85,6 @@ struct Target {
     std::string standin;                // the stand-in library (kStandin)
     std::string scratch;                // a private directory (kStandin)
 };
-
-// Runs a host command (chrt, ...) in the C locale and collects its output.
-struct Outcome {
-    std::string out;
-    std::string err;
-    int status;  // exit status, or 128 + signal number when killed
-};
-Outcome RunHost(const std::vector<std::string>& argv);
 
 // Whether this host lets the runner set a real-time policy on a child, and
 // run the programs as nobody; each is found by trying once.

@@ -1,12 +1,13 @@
 // The host's runner of the end-to-end cases:
-//   sched_e2e --kernel host|standin|guest [--rows plain|realtime|nobody|cores]
-//             --bin-dir DIR [--standin LIB] [--list] [-- LAUNCHER...]
+//   sched_e2e --kernel host|standin [--rows plain|realtime|nobody|cores]
+//             --bin-dir DIR [--standin LIB] [-- LAUNCHER...]
+//   sched_e2e --kernel host|standin|guest [--rows ...] --list
 // It runs the table's rows for one kernel: this host's real kernel (the rows
 // that need nothing of it, a real-time policy, or running as nobody; or the
 // few that run on each CPU model under qemu-user), or the preloaded
 // stand-in. Everything after "--" is put before each program, as an
-// emulator is. --list prints the rows instead (the guest's rows only so: its
-// /init runs them). Exits 0 when every row holds, 1 on any failure, and 77
+// emulator is. --list prints the rows instead (the guest's too, which its
+// /init runs). Exits 0 when every row holds, 1 on any failure, and 77
 // (a skip) when this host cannot give what the selected rows need.
 #include <sched.h>
 #include <signal.h>
@@ -62,13 +63,13 @@ int main(int argc, char** argv)
     const unsigned needs = rows == "realtime" ? kit::kNeedsRealTime : rows == "nobody" ? kit::kNeedsNobody : 0U;
     const bool cores = rows == "cores";
     target.kernel = kernel == "standin" ? kit::kStandin : kernel == "guest" ? kit::kGuest : kit::kHost;
-    if (usage || target.binDir.empty() || (rows != "plain" && !cores && needs == 0) ||
+    if (usage || (target.binDir.empty() && !list) || (rows != "plain" && !cores && needs == 0) ||
         (kernel != "host" && kernel != "standin" && !(kernel == "guest" && list)) ||
         (kernel == "standin" && target.standin.empty())) {
         std::fprintf(stderr,
-                     "usage: %s --kernel host|standin|guest [--rows plain|realtime|nobody|cores] --bin-dir DIR "
-                     "[--standin LIB] [--list] [-- LAUNCHER...]\n",
-                     argv[0]);
+                     "usage: %s --kernel host|standin [--rows plain|realtime|nobody|cores] --bin-dir DIR "
+                     "[--standin LIB] [-- LAUNCHER...]\n       %s --kernel host|standin|guest [--rows ...] --list\n",
+                     argv[0], argv[0]);
         return 2;
     }
 
@@ -101,7 +102,11 @@ int main(int argc, char** argv)
         // cannot quote them: the stand-in is preloaded through a link in a
         // directory whose path holds neither, wherever the build is.
         char scratch[] = "/tmp/sched-standin-XXXXXX";
-        target.scratch = mkdtemp(scratch) != nullptr ? scratch : "/nonexistent";
+        if (mkdtemp(scratch) == nullptr) {
+            std::printf("FAIL: cannot make a scratch directory in /tmp; no row was run\n");
+            return 1;
+        }
+        target.scratch = scratch;
         const std::string standin = target.standin;
         char cwd[4096] = "";
         const std::string absolute = standin[0] == '/' || getcwd(cwd, sizeof cwd) == nullptr ? standin
@@ -145,12 +150,6 @@ int main(int argc, char** argv)
             std::printf("FAIL: cannot mount a /proc for the runner's own PID namespace\n");
             return 1;
         }
-    }
-    if (kit::RunHost({"chrt", "--version"}).status != 0) {
-        std::printf("SKIPPED: %zu rows: they read and write the child's policy with chrt, which is missing "
-                    "(apt-get install util-linux)\n",
-                    selected.size());
-        return 77;
     }
     if ((needed & kit::kNeedsRealTime) != 0 && !kit::MaySetRealTime()) {
         std::printf("SKIPPED: %zu rows: this host refuses to let us set a real-time policy on a child "
