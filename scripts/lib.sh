@@ -27,3 +27,13 @@ skips() {
              gsub(/&gt;/, ">", why); gsub(/&amp;/, "\\&", why)
              print name ": " (why == "" ? "skipped" : why) }' "$1"
 }
+
+# Makes a private scratch directory in TMPDIR and prints its path, or says
+# why not and fails, so that the caller stops before it writes or removes
+# anything:  work=$(scratch NAME) || exit 1
+scratch() {
+    local dir
+    dir=$(mktemp -d "${TMPDIR:-/tmp}/schedtools-$1.XXXXXX") && [ -d "$dir" ] ||
+        fail "cannot make a scratch directory in ${TMPDIR:-/tmp} (TMPDIR)"
+    echo "$dir"
+}

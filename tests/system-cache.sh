@@ -7,9 +7,9 @@
 set -u
 cd "$(dirname "$0")/.." || exit 1
 . scripts/lib.sh
-scratch=$(mktemp -d)
-trap 'kill -TERM $(jobs -p) 2>/dev/null; wait; rm -rf "$scratch"' EXIT
-export SCHED_KERNEL_CACHE="$scratch/cache" TMPDIR="$scratch/tmp"
+work=$(scratch system-cache) || exit 1
+trap 'kill -TERM $(jobs -p) 2>/dev/null; wait; rm -rf "$work"' EXIT
+export SCHED_KERNEL_CACHE="$work/cache" TMPDIR="$work/tmp"
 mkdir "$TMPDIR"
 # Whether the stub's own sleep still runs.
 stub_runs() {
@@ -20,14 +20,14 @@ stub_runs() {
     return 1
 }
 
-SYSTEM_TEST_STUB_KERNEL=2 scripts/system-test --kernel-only >"$scratch/a" 2>"$scratch/a.log" &
+SYSTEM_TEST_STUB_KERNEL=2 scripts/system-test --kernel-only >"$work/a" 2>"$work/a.log" &
 first=$!
-SYSTEM_TEST_STUB_KERNEL=2 scripts/system-test --kernel-only >"$scratch/b" 2>"$scratch/b.log" &
+SYSTEM_TEST_STUB_KERNEL=2 scripts/system-test --kernel-only >"$work/b" 2>"$work/b.log" &
 second=$!
-wait "$first" || fail "the first run failed: $(cat "$scratch/a.log")"
-wait "$second" || fail "the second run failed: $(cat "$scratch/b.log")"
-cmp -s "$scratch/a" "$scratch/b" || fail "the runs name different images: $(cat "$scratch/a" "$scratch/b")"
-entry=$(dirname "$(cat "$scratch/a")")
+wait "$first" || fail "the first run failed: $(cat "$work/a.log")"
+wait "$second" || fail "the second run failed: $(cat "$work/b.log")"
+cmp -s "$work/a" "$work/b" || fail "the runs name different images: $(cat "$work/a" "$work/b")"
+entry=$(dirname "$(cat "$work/a")")
 for file in vmlinux gen_init_cpio .config; do
     [ -f "$entry/$file" ] || fail "the cache entry lacks $file"
 done
