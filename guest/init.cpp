@@ -8,7 +8,8 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
+#include <fstream>
+#include <string>
 
 #include "kit.h"
 
@@ -17,16 +18,12 @@ int main()
     if (getpid() == 1) {
         mount("proc", "/proc", "proc", 0, nullptr);
     }
-    FILE* cpuinfo = std::fopen("/proc/cpuinfo", "r");
-    char line[256];
-    while (cpuinfo != nullptr && std::fgets(line, sizeof line, cpuinfo) != nullptr) {
-        if (std::strncmp(line, "cpu", 3) == 0 && line[3 + std::strspn(line + 3, " \t")] == ':') {
-            std::fputs(line, stdout);
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    for (std::string line; std::getline(cpuinfo, line);) {
+        if (line.compare(0, 3, "cpu") == 0 && line.find_first_not_of(" \t", 3) == line.find(':')) {
+            std::printf("%s\n", line.c_str());
             break;
         }
-    }
-    if (cpuinfo != nullptr) {
-        std::fclose(cpuinfo);
     }
 
     std::vector<const kit::Case*> rows;

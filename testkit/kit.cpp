@@ -148,22 +148,14 @@ Outcome Run(const Target& target, std::vector<std::string> argv, Caller caller, 
     }
     std::vector<char*> cargv = CStrings(argv);
     std::vector<char*> cenv = CStrings(env);
-    int out[2];
-    int err[2];
-    if (pipe(out) != 0) {
-        return {"", "pipe failed", -1};
-    }
-    if (pipe(err) != 0) {
-        close(out[0]);
-        close(out[1]);
-        return {"", "pipe failed", -1};
-    }
-    const pid_t child = fork();
+    int out[2] = {-1, -1};
+    int err[2] = {-1, -1};
+    const pid_t child = pipe(out) == 0 && pipe(err) == 0 ? fork() : -1;
     if (child < 0) {
         for (const int fd : {out[0], out[1], err[0], err[1]}) {
-            close(fd);
+            close(fd);  // harmless for the -1 of a pipe not made
         }
-        return {"", "fork failed", -1};
+        return {"", "cannot start it: no pipe or no fork", -1};
     }
     if (child == 0) {
         const int stdoutFd = full ? open("/dev/full", O_WRONLY) : out[1];

@@ -19,17 +19,15 @@ stub_runs() {
     return 1
 }
 
-SYSTEM_TEST_STUB_KERNEL=2 scripts/system-test --kernel-only >"$work/a" 2>"$work/a.log" &
-first=$!
-SYSTEM_TEST_STUB_KERNEL=2 scripts/system-test --kernel-only >"$work/b" 2>"$work/b.log" &
-second=$!
-wait "$first" || fail "the first run failed: $(cat "$work/a.log")"
-wait "$second" || fail "the second run failed: $(cat "$work/b.log")"
+for run in a b; do
+    SYSTEM_TEST_STUB_KERNEL=2 scripts/system-test --kernel-only >"$work/$run" 2>"$work/$run.log" &
+done
+for _ in a b; do
+    wait -n || fail "a run failed: $(cat "$work/a.log" "$work/b.log")"
+done
 cmp -s "$work/a" "$work/b" || fail "the runs name different images: $(cat "$work/a" "$work/b")"
 entry=$(dirname "$(cat "$work/a")")
-for file in vmlinux gen_init_cpio .config; do
-    [ -f "$entry/$file" ] || fail "the cache entry lacks $file"
-done
+ls "$entry/vmlinux" "$entry/gen_init_cpio" "$entry/.config" >/dev/null || fail "the cache entry is not whole"
 builds=$(wc -l <"$SCHED_KERNEL_CACHE/stub-builds")
 [ "$builds" -eq 1 ] || fail "the kernel was built $builds times"
 [ -z "$(find "$SCHED_KERNEL_CACHE" -name '.staging*')" ] || fail "a staging directory was left in the cache"
@@ -48,15 +46,13 @@ waiting=$!
 sleep 1
 kill -TERM "$waiting"
 asked=$SECONDS
-status=0
-wait "$waiting" || status=$?
+wait "$waiting" && status=0 || status=$?
 [ "$status" -eq 143 ] || fail "status $status after TERM while waiting for the lock, expected 143"
 [ $((SECONDS - asked)) -lt 10 ] || fail "the waiting run took $((SECONDS - asked)) s to stop"
 stub_runs 61.5 || fail "the first run's build stopped with the waiting run"
 echo "ok: a run stopped by TERM while it waits for another's build stops at once"
 kill -TERM "$run"
-status=0
-wait "$run" || status=$?
+wait "$run" && status=0 || status=$?
 [ "$status" -eq 143 ] || fail "status $status after TERM, expected 143"
 sleep 0.2
 ! stub_runs 61.5 || fail "the build goes on after TERM"
