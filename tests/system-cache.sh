@@ -30,7 +30,7 @@ entry=$(dirname "$(cat "$work/a")")
 ls "$entry/vmlinux" "$entry/gen_init_cpio" "$entry/.config" >/dev/null || fail "the cache entry is not whole"
 builds=$(wc -l <"$SCHED_KERNEL_CACHE/stub-builds")
 [ "$builds" -eq 1 ] || fail "the kernel was built $builds times"
-[ -z "$(find "$SCHED_KERNEL_CACHE" -name '.staging*')" ] || fail "a staging directory was left in the cache"
+[ -z "$(find "$SCHED_KERNEL_CACHE" -name '*.staging.*')" ] || fail "a staging directory was left in the cache"
 echo "ok: two cold runs side by side built the kernel once and both found it whole"
 
 rm -rf "$SCHED_KERNEL_CACHE"
