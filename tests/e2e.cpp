@@ -65,7 +65,7 @@ int main(int argc, char** argv)
     target.kernel = kernel == "standin" ? kit::kStandin : kernel == "guest" ? kit::kGuest : kit::kHost;
     if (usage || (target.binDir.empty() && !list) || (rows != "plain" && !cores && needs == 0) ||
         (kernel != "host" && kernel != "standin" && !(kernel == "guest" && list)) ||
-        (kernel == "standin" && target.standin.empty())) {
+        (kernel == "standin" && target.standin.empty() && !list)) {
         std::fprintf(stderr,
                      "usage: %s --kernel host|standin [--rows plain|realtime|nobody|cores] --bin-dir DIR "
                      "[--standin LIB] [-- LAUNCHER...]\n       %s --kernel host|standin|guest [--rows ...] --list\n",
