@@ -1,6 +1,6 @@
 #include "decimal.h"
 
-#include <climits>
+#include <limits.h>
 
 namespace {
 

@@ -3,14 +3,14 @@
 #ifndef SCHEDTOOLS_OUTPUT_H
 #define SCHEDTOOLS_OUTPUT_H
 
-#include <cstdio>
+#include <stdio.h>
 
 // Flushes standard output and tells whether everything written to it so far
 // got there whole: false after a full device, a closed descriptor or an I/O
 // error.
 inline bool OutputWritten()
 {
-    return std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    return fflush(stdout) == 0 && ferror(stdout) == 0;
 }
 
 #endif

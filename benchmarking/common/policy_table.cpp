@@ -3,7 +3,7 @@
 // bits or combined.
 #include "policy_table.h"
 
-#include <cstring>
+#include <string.h>
 
 namespace {
 
@@ -28,7 +28,7 @@ constexpr PolicyRow kPolicies[] = {
 int PolicyFromKeyword(const char* keyword)
 {
     for (const PolicyRow& row : kPolicies) {
-        if (std::strcmp(row.keyword, keyword) == 0) {
+        if (strcmp(row.keyword, keyword) == 0) {
             return row.number;
         }
     }

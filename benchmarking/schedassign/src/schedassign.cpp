@@ -10,17 +10,18 @@
 // success.
 #include <sched.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <stdio.h>
+#include <stdlib.h>
 
 #include "decimal.h"
 #include "output.h"
 #include "policy_table.h"
+#include "sched_calls.h"
 
 static void Usage()
 {
-    std::fputs("schedassign [pid] [FIFO | RR | OTHER | MGMT | CALLP | IO | MTC ] [priority]\n", stdout);
-    std::fputs("When policy is OTHER, either don't specify a priority or use 0 as priority\n", stdout);
+    fputs("schedassign [pid] [FIFO | RR | OTHER | MGMT | CALLP | IO | MTC ] [priority]\n", stdout);
+    fputs("When policy is OTHER, either don't specify a priority or use 0 as priority\n", stdout);
 }
 
 int main(int argc, char* argv[])
@@ -50,38 +51,38 @@ int main(int argc, char* argv[])
     if (tmpPolicy == kPolicyOther) {
         // OTHER takes priority 0 alone; an omitted priority means 0.
         if (argc == 4 && priority != 0) {
-            std::fputs("Error: priority for OTHER policy must be 0\n", stdout);
-            std::exit(OutputWritten() ? 0 : 1);
+            fputs("Error: priority for OTHER policy must be 0\n", stdout);
+            exit(OutputWritten() ? 0 : 1);
         }
         priority = 0;
     } else if (tmpPolicy == kNoPolicy) {
-        std::printf("%s is not a valid policy\n", pPolicyName);
-        std::exit(OutputWritten() ? 0 : 1);
+        printf("%s is not a valid policy\n", pPolicyName);
+        exit(OutputWritten() ? 0 : 1);
     }
 
     const int pmin = sched_get_priority_min(tmpPolicy);
     if (pmin == -1) {
-        std::fputs("Error: failed to get minimum priority\n", stdout);
-        std::exit(OutputWritten() ? 0 : 1);
+        fputs("Error: failed to get minimum priority\n", stdout);
+        exit(OutputWritten() ? 0 : 1);
     }
     const int pmax = sched_get_priority_max(tmpPolicy);
     if (pmax == -1) {
-        std::fputs("Error: failed to get maximum priority\n", stdout);
-        std::exit(OutputWritten() ? 0 : 1);
+        fputs("Error: failed to get maximum priority\n", stdout);
+        exit(OutputWritten() ? 0 : 1);
     }
 
     // Both bounds are allowed. For any policy but OTHER an omitted priority
     // is still -1 here, so the caller learns the range from this line.
     if (priority > pmax || priority < pmin) {
-        std::printf("Error: priority for %s policy must be between %d and %d\n", pPolicyName, pmin, pmax);
-        std::exit(OutputWritten() ? 0 : 1);
+        printf("Error: priority for %s policy must be between %d and %d\n", pPolicyName, pmin, pmax);
+        exit(OutputWritten() ? 0 : 1);
     }
 
     sched_param schedPriority{};
     schedPriority.sched_priority = priority;
-    if (sched_setscheduler(pid, tmpPolicy, &schedPriority) == -1) {
-        std::fputs("Error: failed to set scheduler\n", stdout);
-        std::exit(OutputWritten() ? 0 : 1);
+    if (SchedSetscheduler(pid, tmpPolicy, &schedPriority) == -1) {
+        fputs("Error: failed to set scheduler\n", stdout);
+        exit(OutputWritten() ? 0 : 1);
     }
     return 0;
 }

@@ -7,15 +7,16 @@
 // report line that could not be written whole.
 #include <sched.h>
 
-#include <cstdio>
+#include <stdio.h>
 
 #include "decimal.h"
 #include "output.h"
 #include "policy_table.h"
+#include "sched_calls.h"
 
 static void Usage()
 {
-    std::fputs("schedreport [pid]\r\n", stdout);
+    fputs("schedreport [pid]\r\n", stdout);
 }
 
 int main(int argc, char* argv[])
@@ -33,9 +34,9 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    const int tmpPolicy = sched_getscheduler(pid);
+    const int tmpPolicy = SchedGetscheduler(pid);
     if (tmpPolicy == -1) {
-        std::printf("%-10s (pid=%-5d): invalid pid\r\n", "schedreport", pid);
+        printf("%-10s (pid=%-5d): invalid pid\r\n", "schedreport", pid);
         return 1;
     }
     // A number outside the table, the reset-on-fork flag included, is
@@ -43,15 +44,15 @@ int main(int argc, char* argv[])
     const char* pPolicyName = PolicyReportName(tmpPolicy);
 
     sched_param schedPriority{};
-    if (sched_getparam(pid, &schedPriority) == -1) {
+    if (SchedGetparam(pid, &schedPriority) == -1) {
         // The process may have ended since the policy query.
-        std::printf("pid=%-5d: invalid pid\r\n", pid);
+        printf("pid=%-5d: invalid pid\r\n", pid);
         return 1;
     }
 
     // Widths are minimums: a longer pid, name or priority pushes the rest of
     // the line right. The first field is 20 blanks.
-    std::printf("%-20c pid=%-5d Policy = %-15s Priority = %-3d\r\n", ' ', pid, pPolicyName,
+    printf("%-20c pid=%-5d Policy = %-15s Priority = %-3d\r\n", ' ', pid, pPolicyName,
                 schedPriority.sched_priority);
     // A report that did not reach standard output whole is no report.
     return OutputWritten() ? 0 : 1;
