@@ -37,9 +37,8 @@ int PolicyFromKeyword(const char* keyword)
 
 const char* PolicyReportName(int policy)
 {
-    // A plain loop, like the keyword lookup: the programs use no C++ library.
     for (const PolicyRow& row : kPolicies) {
-        // cppcheck-suppress useStlAlgorithm
+        // cppcheck-suppress useStlAlgorithm ; a plain loop: the programs use no C++ library
         if (row.number == policy) {
             return row.reportName;
         }

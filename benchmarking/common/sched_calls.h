@@ -1,15 +1,34 @@
-// The scheduling calls that both programs make and that a C library may
-// refuse to pass on to the kernel, shared by both programs.
+// The scheduling calls that both programs make and that musl refuses: it
+// answers sched_setscheduler, sched_getscheduler and sched_getparam with
+// ENOSYS without asking the kernel, since Linux applies them to one thread
+// where POSIX speaks of a process. These programs name a thread on purpose:
+// after ENOSYS each wrapper makes the same request by syscall(2), once, and
+// takes the kernel's answer. Any other answer (glibc's, a stand-in's) stands.
 #ifndef SCHEDTOOLS_SCHED_CALLS_H
 #define SCHEDTOOLS_SCHED_CALLS_H
 
+#include <errno.h>
 #include <sched.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
-// Each is the C library's call of the same name; where the library answers
-// -1 with ENOSYS without asking the kernel (musl), the same request goes to
-// the kernel by syscall(2), once, and the kernel's answer is taken.
-int SchedSetscheduler(pid_t pid, int policy, const sched_param* param);
-int SchedGetscheduler(pid_t pid);
-int SchedGetparam(pid_t pid, sched_param* param);
+inline int SchedSetscheduler(pid_t pid, int policy, const sched_param* param)
+{
+    const int result = sched_setscheduler(pid, policy, param);
+    return result == -1 && errno == ENOSYS ? static_cast<int>(syscall(SYS_sched_setscheduler, pid, policy, param))
+                                           : result;
+}
+
+inline int SchedGetscheduler(pid_t pid)
+{
+    const int result = sched_getscheduler(pid);
+    return result == -1 && errno == ENOSYS ? static_cast<int>(syscall(SYS_sched_getscheduler, pid)) : result;
+}
+
+inline int SchedGetparam(pid_t pid, sched_param* param)
+{
+    const int result = sched_getparam(pid, param);
+    return result == -1 && errno == ENOSYS ? static_cast<int>(syscall(SYS_sched_getparam, pid, param)) : result;
+}
 
 #endif

@@ -8,6 +8,7 @@
 #include <sched.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 
 #include "decimal.h"
 #include "output.h"
@@ -21,6 +22,7 @@ static void Usage()
 
 int main(int argc, char* argv[])
 {
+    atexit(CheckOutput);
     if (argc != 2) {
         Usage();
         return 1;
@@ -54,6 +56,5 @@ int main(int argc, char* argv[])
     // the line right. The first field is 20 blanks.
     printf("%-20c pid=%-5d Policy = %-15s Priority = %-3d\r\n", ' ', pid, pPolicyName,
                 schedPriority.sched_priority);
-    // A report that did not reach standard output whole is no report.
-    return OutputWritten() ? 0 : 1;
+    return 0;
 }
