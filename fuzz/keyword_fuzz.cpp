@@ -10,29 +10,16 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    int expected = kNoPolicy;
-    for (const ExpectedPolicy& row : kExpectedPolicies) {
-        if (text == row.keyword) {
-            // cppcheck-suppress useStlAlgorithm ; a plain loop, like the report-name check below
-            expected = row.number;
-        }
-    }
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
     // The programs see C strings: text past a NUL byte is not part of it.
-    if (text.find('\0') == std::string::npos && PolicyFromKeyword(text.c_str()) != expected) {
+    if (text.find('\0') == std::string_view::npos &&
+        PolicyFromKeyword(std::string(text).c_str()) != ExpectedNumber(text)) {
         std::abort();
     }
-
     int number = 0;
     std::memcpy(&number, data, size < sizeof number ? size : sizeof number);
     const char* name = PolicyReportName(number);
-    std::string wanted = kUnknownPolicyName;
-    for (const ExpectedPolicy& row : kExpectedPolicies) {
-        if (row.number == number) {
-            wanted = row.reportName;
-        }
-    }
-    if (name == nullptr || wanted != name) {
+    if (name == nullptr || std::strcmp(name, ExpectedReportName(number)) != 0) {
         std::abort();
     }
     return 0;

@@ -16,7 +16,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 namespace kit {
 
@@ -354,10 +353,7 @@ unsigned Needs(const Case& row)
 
 std::string ReportLine(const std::string& pid, Sched sched)
 {
-    const auto* known = std::find_if(std::begin(kExpectedPolicies), std::end(kExpectedPolicies),
-                                     [&sched](const ExpectedPolicy& policy) { return policy.number == sched.policy; });
-    const char* name = known == std::end(kExpectedPolicies) ? kUnknownPolicyName : known->reportName;
-    return std::string(21, ' ') + "pid=" + Padded(pid, 5) + " Policy = " + Padded(name, 15) +
+    return std::string(21, ' ') + "pid=" + Padded(pid, 5) + " Policy = " + Padded(ExpectedReportName(sched.policy), 15) +
            " Priority = " + Padded(std::to_string(sched.priority), 3) + "\r\n";
 }
 

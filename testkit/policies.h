@@ -1,9 +1,14 @@
 // The scheduling policies as the tests expect them: kernel number, keyword
 // and report name. Written apart from the programs' own table, so that a
 // wrong row there is caught; the end-to-end cases, the unit tests, the fuzz
-// target and the stand-in kernel all take their policies from here.
+// target and the stand-in kernel all take their policies and both lookups
+// from here.
 #ifndef SCHEDTOOLS_TESTKIT_POLICIES_H
 #define SCHEDTOOLS_TESTKIT_POLICIES_H
+
+#include <algorithm>
+#include <iterator>
+#include <string_view>
 
 struct ExpectedPolicy {
     int number;
@@ -18,5 +23,21 @@ constexpr ExpectedPolicy kExpectedPolicies[] = {
 };
 
 constexpr const char kUnknownPolicyName[] = "Unknown policy name";
+
+// The number that `text` names exactly, or -1 for text that names no policy.
+constexpr int ExpectedNumber(std::string_view text)
+{
+    const auto* row = std::find_if(std::begin(kExpectedPolicies), std::end(kExpectedPolicies),
+                                   [text](const ExpectedPolicy& policy) { return text == policy.keyword; });
+    return row == std::end(kExpectedPolicies) ? -1 : row->number;
+}
+
+// The report name of policy number `number`: the fallback outside the table.
+constexpr const char* ExpectedReportName(int number)
+{
+    const auto* row = std::find_if(std::begin(kExpectedPolicies), std::end(kExpectedPolicies),
+                                   [number](const ExpectedPolicy& policy) { return policy.number == number; });
+    return row == std::end(kExpectedPolicies) ? kUnknownPolicyName : row->reportName;
+}
 
 #endif
