@@ -17,8 +17,6 @@ int main()
     if (getpid() == 1) {
         mount("proc", "/proc", "proc", 0, nullptr);
     }
-    // With the C library's stdio: in this static /init on the test kernels,
-    // a C++ stream's first use stops on a futex error.
     FILE* cpuinfo = std::fopen("/proc/cpuinfo", "r");
     char line[256];
     while (cpuinfo != nullptr && std::fgets(line, sizeof line, cpuinfo) != nullptr) {
@@ -37,11 +35,12 @@ int main()
             rows.push_back(&row);
         }
     }
-    // Each build the initramfs holds: static, and dynamic with its loader
-    // and C library in /lib, as a package or a root file system ships it.
+    // Each build the initramfs holds: static with glibc, static with musl,
+    // and dynamic with its loader and C library in /lib, as a package or a
+    // root file system ships it.
     int passed = 0;
     int failed = 0;
-    for (const char* dir : {"/static", "/usr/bin"}) {
+    for (const char* dir : {"/static", "/musl", "/usr/bin"}) {
         if (access(dir, F_OK) == 0) {
             const kit::Tally tally = kit::RunRows({kit::kGuest, dir, {}, "", ""}, rows, dir);
             passed += tally.passed;

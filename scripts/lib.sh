@@ -14,18 +14,52 @@ fail() {
 # Whether a command is on the PATH.
 have() { command -v "$1" >/dev/null; }
 
-# The tests that a JUnit report of ctest marks skipped, one a line: the
-# name, then the reason from the "SKIPPED: " line the test printed. Fails
-# when there is no report.
-skips() {
-    [ -f "$1" ] || fail "no JUnit report $1"
-    awk '/<testcase / { name = $0; sub(/.*<testcase name="/, "", name); sub(/".*/, "", name); skip = 0; why = "" }
+# Says SKIPPED and exits 77 unless each NEED, a command or a file, is there:
+#   needs WHAT NEED...
+needs() {
+    local what=$1 need missing=""
+    shift
+    for need; do
+        have "$need" || [ -e "$need" ] || missing="$missing $need"
+    done
+    [ -z "$missing" ] || { echo "SKIPPED: $what needs$missing (scripts/install-deps all)"; exit 77; }
+}
+
+# Sets musl to the path that scripts/musl-sysroot prints or, where it skips,
+# to "" with its reason in why; fails on any other failure.
+musl_sysroot() {
+    local status=0
+    musl=$(scripts/musl-sysroot) || status=$?
+    case $status in
+        0) why="" ;;
+        77) why=${musl#SKIPPED: } musl="" ;;
+        *) fail "building musl for PowerPC (scripts/musl-sysroot)" ;;
+    esac
+}
+
+# Adds to the caller's array `skipped` each test that the JUnit report of
+# ctest FILE marks skipped, as "WHERE: name: reason" with the reason from the
+# "SKIPPED: " line the test printed. Fails when there is no report.
+note_skips() {  # note_skips WHERE FILE
+    local line
+    [ -f "$2" ] || fail "no JUnit report $2"
+    while IFS= read -r line; do
+        skipped+=("$1: $line")
+    done < <(awk '/<testcase / { name = $0; sub(/.*<testcase name="/, "", name); sub(/".*/, "", name); skip = 0; why = "" }
          /<skipped/ { skip = 1 }
          /SKIPPED: / && why == "" { why = $0; sub(/.*SKIPPED: /, "", why) }
          /<\/testcase>/ && skip {
              gsub(/&quot;/, "\"", why); gsub(/&apos;/, "'\''", why); gsub(/&lt;/, "<", why)
              gsub(/&gt;/, ">", why); gsub(/&amp;/, "\\&", why)
-             print name ": " (why == "" ? "skipped" : why) }' "$1"
+             print name ": " (why == "" ? "skipped" : why) }' "$2")
+}
+
+# What an install puts under its prefix, one a line, sorted: the programs,
+# their completion, the copyright and changelog, and the man pages.
+installed_files() {
+    printf '%s\n' bin/schedassign bin/schedreport share/bash-completion/completions/schedassign \
+        share/bash-completion/completions/schedreport share/doc/schedtools/changelog.gz \
+        share/doc/schedtools/copyright share/man/man8/schedassign.8.gz share/man/man8/schedreport.8.gz
 }
 
 # Makes a private scratch directory in TMPDIR and prints its path, or says
@@ -36,4 +70,80 @@ scratch() {
     dir=$(mktemp -d "${TMPDIR:-/tmp}/schedtools-$1.XXXXXX") && [ -d "$dir" ] ||
         fail "cannot make a scratch directory in ${TMPDIR:-/tmp} (TMPDIR)"
     echo "$dir"
+}
+
+# Runs a long step in a process group of its own, without the lock of a
+# cache entry (fd 9), so that an interruption stops it with all it started.
+run() {
+    setsid "$@" 9>&- &
+    wait "$!"
+}
+
+# Runs COMMAND with its output appended to LOG; when it fails, shows the
+# end of LOG and fails saying WHAT:  logged LOG WHAT COMMAND...
+logged() {
+    local log=$1 what=$2
+    shift 2
+    "$@" >>"$log" 2>&1 || { tail -30 "$log" >&2; fail "$what (log: $log)"; }
+}
+
+# From now on INT or TERM stops every job of this shell with its process
+# group (a step just started, not yet its own group, included), waits until
+# they are gone, and exits 130 or 143 through the EXIT trap's clean-up.
+stop_jobs_on_interrupt() {
+    trap 'stop_jobs 130' INT
+    trap 'stop_jobs 143' TERM
+}
+stop_jobs() {
+    trap - INT TERM
+    local pids pid alive
+    pids=$(jobs -p)
+    for pid in $pids; do
+        kill -TERM -- "-$pid" "$pid" 2>/dev/null || true
+    done
+    wait || true
+    for _ in $(seq 50); do
+        alive=false
+        for pid in $pids; do
+            ! kill -0 -- "-$pid" 2>/dev/null || alive=true
+        done
+        $alive || break
+        sleep 0.1
+    done
+    say "${0##*/}: interrupted"
+    exit "$1"
+}
+
+# Finds the cache entry ENTRY, a directory, whole (holding every FILE), or
+# builds it:  cached LABEL ENTRY BUILD FILE...
+# BUILD gets a fresh staging directory beside ENTRY, on the cache's file
+# system, and fills its new/, which is renamed into place: an entry is
+# published whole or not at all (an incomplete one goes with the staging
+# directory). A lock on ENTRY.lock, held throughout, makes runs side by side
+# build it once; staging directories found under it were left by a run
+# killed. The caller's EXIT trap removes $staging.
+cached() {
+    local label=$1 entry=$2 build=$3 file whole=true started=$SECONDS
+    shift 3
+    exec 9>"$entry.lock"
+    # In the background, so that INT or TERM is heard while another run
+    # builds the entry: the lock taken is this shell's, on fd 9.
+    setsid flock 9 &
+    wait "$!"
+    rm -rf "$entry".staging.*
+    for file; do
+        [ -f "$entry/$file" ] || whole=false
+    done
+    if $whole; then
+        say "$label: cached in $entry"
+    else
+        staging=$(mktemp -d "$entry.staging.XXXXXX") || fail "cannot make a staging directory beside $entry"
+        "$build" "$staging"
+        [ ! -e "$entry" ] || mv -T "$entry" "$staging/old"
+        mv -T "$staging/new" "$entry"
+        rm -rf "$staging"
+        staging=""
+        say "$label: built in $((SECONDS - started)) s into $entry"
+    fi
+    exec 9>&-
 }

@@ -4,15 +4,35 @@
 # as the host's:
 #   linkage dynamic|static  the C library alone; or no program interpreter
 #                           and no shared library at all
-#   hardening "LIST"        each hardening the build's flags promise, of:
+#   hardening "LIST" DB     each hardening the build's flags promise, of:
 #                           fortify (a __printf_chk call), stack-protector
 #                           (__stack_chk_fail), relro (a GNU_RELRO segment),
-#                           bind-now (BIND_NOW)
+#                           bind-now (BIND_NOW); the first two also in the
+#                           compile command of every product object, as the
+#                           compilation database DB gives them
 #   architecture PATTERN    file(1)'s description matches PATTERN; skipped
 #                           (77) where file(1) is missing
 check=$1
 expected=$2
 shift 2
+status=0
+if [ "$check" = hardening ]; then
+    commands=$(grep -E '"command": .*/benchmarking/([a-z]+/src|common)/[a-z_]+\.cpp(\\")?",?$' "$1")
+    shift
+    [ -n "$commands" ] || { echo "FAIL: no product object in the compilation database"; status=1; }
+    # The last flag of its kind decides.
+    for property in $expected; do
+        case $property in
+        fortify) kind='[-,][DU]_FORTIFY_SOURCE(=[0-9]*)?' wanted='[-,]D_FORTIFY_SOURCE=[1-9]' ;;
+        stack-protector) kind='-f(no-)?stack-protector(-[a-z]+)?' wanted='-fstack-protector-(strong|all)' ;;
+        *) continue ;;
+        esac
+        printf '%s\n' "$commands" | while IFS= read -r command; do
+            printf '%s\n' "$command" | grep -oE -- "$kind" | tail -n 1 | grep -Eqx -- "$wanted" ||
+                echo "FAIL: compiled without $property: $(printf '%s\n' "$command" | grep -oE '[^ /]*\.cpp' | tail -n 1)"
+        done | grep . && status=1
+    done
+fi
 if [ "$check" = architecture ] && ! command -v file >/dev/null; then
     echo "SKIPPED: needs file(1) (apt-get install file)"
     exit 77
@@ -46,7 +66,6 @@ lacks() {
     esac
 }
 
-status=0
 for program in "$@"; do
     wrong=$(lacks "$program")
     if [ -z "$wrong" ]; then

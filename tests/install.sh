@@ -11,14 +11,7 @@ prefix=$(scratch install)
 trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$1" --prefix "$prefix" >/dev/null || fail "cmake --install"
-expected="bin/schedassign
-bin/schedreport
-share/bash-completion/completions/schedassign
-share/bash-completion/completions/schedreport
-share/doc/schedtools/changelog.gz
-share/doc/schedtools/copyright
-share/man/man8/schedassign.8.gz
-share/man/man8/schedreport.8.gz"
+expected=$(installed_files)
 actual=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | sort)
 [ "$actual" = "$expected" ] || fail "installed files differ: $(diff <(echo "$expected") <(echo "$actual"))"
 
