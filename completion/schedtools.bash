@@ -5,11 +5,8 @@
 # The pids of the running processes, from /proc.
 _schedtools_pids()
 {
-    local entry pids=()
-    for entry in /proc/[0-9]*; do
-        pids+=("${entry#/proc/}")
-    done
-    printf '%s\n' "${pids[@]}"
+    local pids=(/proc/[0-9]*)
+    echo "${pids[@]#/proc/}"
 }
 
 _schedassign()
