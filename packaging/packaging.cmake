@@ -29,11 +29,13 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-if(CMAKE_CROSSCOMPILING)
+if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "powerpc")
   # dpkg-shlibdeps cannot read the target's C library packages here; the
-  # programs need the GLIBC_2.34 symbol version at most.
+  # dynamic programs need the GLIBC_2.34 symbol version at most.
   set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE powerpc)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34)")
+  if(NOT SCHED_STATIC)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34)")
+  endif()
 else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()

@@ -25,16 +25,16 @@ needs() {
     [ -z "$missing" ] || { echo "SKIPPED: $what needs$missing (scripts/install-deps all)"; exit 77; }
 }
 
-# Sets musl to the path that scripts/musl-sysroot prints or, where it skips,
-# to "" with its reason in why; fails on any other failure.
-musl_sysroot() {
+# Sets musl to the path that scripts/musl-sysroot prints or, returning 1
+# where it skips, to the reason; fails on any other failure. It runs as a job
+# (run) that an interruption stops, and prints into FILE.
+musl_sysroot() {  # musl_sysroot FILE
     local status=0
-    musl=$(scripts/musl-sysroot) || status=$?
-    case $status in
-        0) why="" ;;
-        77) why=${musl#SKIPPED: } musl="" ;;
-        *) fail "building musl for PowerPC (scripts/musl-sysroot)" ;;
-    esac
+    run scripts/musl-sysroot >"$1" || status=$?
+    musl=$(cat "$1")
+    musl=${musl#SKIPPED: }
+    [ "$status" -eq 0 ] || [ "$status" -eq 77 ] || fail "building musl for PowerPC (scripts/musl-sysroot)"
+    return $((status != 0))
 }
 
 # Adds to the caller's array `skipped` each test that the JUnit report of
@@ -55,11 +55,13 @@ note_skips() {  # note_skips WHERE FILE
 }
 
 # What an install puts under its prefix, one a line, sorted: the programs,
-# their completion, the copyright and changelog, and the man pages.
+# their completion, the copyright and changelog (with musl's notice for a
+# static musl build: installed_files musl), and the man pages.
 installed_files() {
     printf '%s\n' bin/schedassign bin/schedreport share/bash-completion/completions/schedassign \
         share/bash-completion/completions/schedreport share/doc/schedtools/changelog.gz \
-        share/doc/schedtools/copyright share/man/man8/schedassign.8.gz share/man/man8/schedreport.8.gz
+        share/doc/schedtools/copyright ${1:+share/doc/schedtools/copyright.$1} share/man/man8/schedassign.8.gz \
+        share/man/man8/schedreport.8.gz
 }
 
 # Makes a private scratch directory in TMPDIR and prints its path, or says
@@ -129,7 +131,7 @@ cached() {
     # In the background, so that INT or TERM is heard while another run
     # builds the entry: the lock taken is this shell's, on fd 9.
     setsid flock 9 &
-    wait "$!"
+    wait "$!" || fail "cannot lock $entry.lock"
     rm -rf "$entry".staging.*
     for file; do
         [ -f "$entry/$file" ] || whole=false

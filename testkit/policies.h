@@ -1,8 +1,8 @@
 // The scheduling policies as the tests expect them: kernel number, keyword
 // and report name. Written apart from the programs' own table, so that a
-// wrong row there is caught; the end-to-end cases, the unit tests, the fuzz
-// target and the stand-in kernel all take their policies and both lookups
-// from here.
+// wrong row there is caught. The end-to-end cases, the unit tests, the fuzz
+// target and the stand-in kernel take their policies from here, the report
+// lines and the fuzz target its lookups too.
 #ifndef SCHEDTOOLS_TESTKIT_POLICIES_H
 #define SCHEDTOOLS_TESTKIT_POLICIES_H
 

@@ -1,8 +1,9 @@
 # Cross build for the target against musl, linked statically: the two
 # programs alone (the test equipment needs the C++ library, which is built
 # for glibc), tested under qemu-user by the host build's end-to-end runner.
-# musl's start-up runs no floating-point instruction, so they run on cores
-# without a floating-point unit, and on kernels without its emulation.
+# musl's start-up, and the paths these programs take through musl, run no
+# floating-point instruction: they run on cores without a floating-point
+# unit, on kernels without its emulation, as their tests show.
 #   cmake -B build-ppc-musl -DCMAKE_TOOLCHAIN_FILE=toolchains/powerpc-linux-musl.cmake
 # SCHED_MUSL_SYSROOT is the musl that scripts/musl-sysroot builds, which is
 # asked for its path when none is given.
@@ -25,7 +26,8 @@ list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES SCHED_MUSL_SYSROOT)
 set(CMAKE_CXX_FLAGS_INIT "-specs=${SCHED_MUSL_SYSROOT}/lib/musl-gcc.specs -mlong-double-64")
 set(SCHED_LIBC musl)
 set(SCHED_LIBC_COPYRIGHT ${SCHED_MUSL_SYSROOT}/COPYRIGHT)
-# Static alone: there is no musl loader to run a dynamic program with.
-set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
-set(SCHED_STATIC ON CACHE BOOL "Link the programs fully statically")
+# Static only, so that the programs need nothing of a system at run time;
+# the compiler checks compile alone, without a link.
+set(SCHED_STATIC ON CACHE BOOL "Link the programs fully statically" FORCE)
+set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
 set(CMAKE_CROSSCOMPILING_EMULATOR qemu-ppc)

@@ -1,9 +1,9 @@
-// The scheduling calls that both programs make and that musl refuses: it
-// answers sched_setscheduler, sched_getscheduler and sched_getparam with
-// ENOSYS without asking the kernel, since Linux applies them to one thread
-// where POSIX speaks of a process. These programs name a thread on purpose:
-// after ENOSYS each wrapper makes the same request by syscall(2), once, and
-// takes the kernel's answer. Any other answer (glibc's, a stand-in's) stands.
+// The scheduling calls both programs make. musl answers sched_setscheduler,
+// sched_getscheduler and sched_getparam with ENOSYS, never asking the kernel:
+// Linux applies them to a thread, POSIX to a process. These programs name a
+// thread on purpose, so after ENOSYS each wrapper makes the same request by
+// syscall(2), once, and takes the kernel's answer (an ENOSYS of the kernel's
+// own comes twice). Every other answer stands: glibc's, a preloaded stand-in's.
 #ifndef SCHEDTOOLS_SCHED_CALLS_H
 #define SCHEDTOOLS_SCHED_CALLS_H
 
