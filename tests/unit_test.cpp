@@ -34,7 +34,7 @@ TEST(WholeDecimalToInt, AcceptsOnlyAWholeNumber)
         {"-4294967295", INT_MIN},  // a wrap would give 1
         {"4294967306", INT_MAX},   // a wrap would give 10
         {"-4294967297", INT_MIN},             {"\t-4294967297\r\n", INT_MIN},   {"99999999999999999999", INT_MAX},
-        {"99999999999999999999999999999999 ", INT_MAX},
+        {"99999999999999999999999999999999 ", INT_MAX}, {"+42", 42},
         {"-99999999999999999999999999999999", INT_MIN}, {"00000000000000000000000000000042", 42},
     };
     for (const auto& row : kWhole) {

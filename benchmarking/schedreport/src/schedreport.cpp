@@ -55,6 +55,6 @@ int main(int argc, char* argv[])
     // Widths are minimums: a longer pid, name or priority pushes the rest of
     // the line right. The first field is 20 blanks.
     printf("%-20c pid=%-5d Policy = %-15s Priority = %-3d\r\n", ' ', pid, pPolicyName,
-                schedPriority.sched_priority);
+           schedPriority.sched_priority);
     return 0;
 }
