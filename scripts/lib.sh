@@ -54,16 +54,6 @@ note_skips() {  # note_skips WHERE FILE
              print name ": " (why == "" ? "skipped" : why) }' "$2")
 }
 
-# What an install puts under its prefix, one a line, sorted: the programs,
-# their completion, the copyright and changelog (with musl's notice for a
-# static musl build: installed_files musl), and the man pages.
-installed_files() {
-    printf '%s\n' bin/schedassign bin/schedreport share/bash-completion/completions/schedassign \
-        share/bash-completion/completions/schedreport share/doc/schedtools/changelog.gz \
-        share/doc/schedtools/copyright ${1:+share/doc/schedtools/copyright.$1} share/man/man8/schedassign.8.gz \
-        share/man/man8/schedreport.8.gz
-}
-
 # Makes a private scratch directory in TMPDIR and prints its path, or says
 # why not and fails, so that the caller stops before it writes or removes
 # anything:  work=$(scratch NAME) || exit 1

@@ -28,8 +28,9 @@ if [ "$check" = hardening ]; then
         *) continue ;;
         esac
         printf '%s\n' "$commands" | while IFS= read -r command; do
+            source=$(printf '%s\n' "$command" | grep -oE '[^ /]*\.cpp' | tail -n 1)
             printf '%s\n' "$command" | grep -oE -- "$kind" | tail -n 1 | grep -Eqx -- "$wanted" ||
-                echo "FAIL: compiled without $property: $(printf '%s\n' "$command" | grep -oE '[^ /]*\.cpp' | tail -n 1)"
+                echo "FAIL: compiled without $property: $source"
         done | grep . && status=1
     done
 fi
@@ -49,18 +50,15 @@ lacks() {
         *) echo "$expected linkage: needs ${needed:-nothing}, interpreter ${interpreter:-none}" ;;
         esac ;;
     hardening)
-        symbols=$(readelf -sW "$1")
-        missing=""
         for property in $expected; do
             case $property in
-            fortify) printf '%s\n' "$symbols" | grep -q '__printf_chk' ;;
-            stack-protector) printf '%s\n' "$symbols" | grep -q '__stack_chk_fail' ;;
+            fortify) readelf -sW "$1" | grep -q '__printf_chk' ;;
+            stack-protector) readelf -sW "$1" | grep -q '__stack_chk_fail' ;;
             relro) readelf -lW "$1" | grep -q 'GNU_RELRO' ;;
             bind-now) readelf -dW "$1" | grep -Eq '\(FLAGS\).*BIND_NOW|\(FLAGS_1\).*NOW' ;;
             *) false ;;
-            esac || missing="$missing $property"
-        done
-        [ -z "$missing" ] || echo "lacks$missing" ;;
+            esac || printf 'lacks %s ' "$property"
+        done ;;
     architecture)
         file -b "$1" | grep -Eq "$expected" || file -b "$1" ;;
     esac

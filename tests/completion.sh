@@ -25,20 +25,15 @@ expect() {  # expect DESCRIPTION ACTUAL EXPECTED
         failures=$((failures + 1))
     fi
 }
-has_pid() {  # has_pid DESCRIPTION OFFERS PID
-    case " $2" in
-        *" $3 "*) echo "ok: $1" ;;
-        *) echo "FAIL: $1: $3 not among the offers"; failures=$((failures + 1)) ;;
-    esac
-}
+among() { tr ' ' '\n' <<<"$1" | grep -x "$2"; }  # among OFFERS PID: PID, if it is one of OFFERS
 
 for tool in schedassign schedreport; do
     all=$(offers "$tool" "")
-    has_pid "$tool offers a running pid" "$all" "$sleeper"
-    has_pid "$tool offers its own shell's pid" "$all" "$$"
+    expect "$tool offers a running pid" "$(among "$all" "$sleeper")" "$sleeper"
+    expect "$tool offers its own shell's pid" "$(among "$all" $$)" $$
     expect "$tool offers pids alone" "$(printf '%s' "$all" | tr -d '0-9 ')" ""
     some=$(offers "$tool" "$sleeper")
-    has_pid "$tool narrows pids by prefix" "$some" "$sleeper"
+    expect "$tool narrows pids by prefix" "$(among "$some" "$sleeper")" "$sleeper"
     expect "$tool offers only pids with the prefix" "$(printf '%s' "$some" | tr ' ' '\n' | grep -v "^$sleeper")" ""
 done
 expect "schedassign keywords" "$(offers schedassign 812 "")" "CALLP FIFO IO MGMT MTC OTHER RR "

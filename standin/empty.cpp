@@ -1,1 +1,0 @@
-// Deliberately empty: a preloadable library that stands in for nothing.

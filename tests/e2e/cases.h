@@ -1,0 +1,85 @@
+// The scheduling policies as the tests expect them, written apart from the
+// programs' own table so that a wrong row there is caught (the unit test's
+// lookups, the case table's rows and the stand-in's ranges follow from it);
+// what a row of the end-to-end cases holds; the texts the programs print.
+#ifndef SCHEDTOOLS_TESTS_CASES_H
+#define SCHEDTOOLS_TESTS_CASES_H
+
+#include <algorithm>
+#include <climits>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct ExpectedPolicy {
+    int number;
+    const char* keyword;
+    const char* reportName;
+};
+
+// In the order of the usage text.
+constexpr ExpectedPolicy kExpectedPolicies[] = {
+    {1, "FIFO", "SCHED_FIFO"}, {2, "RR", "SCHED_RR"}, {0, "OTHER", "SCHED_OTHER"}, {4, "MGMT", "SCHED_MGMT"},
+    {64, "CALLP", "SCHED_CALLP"}, {256, "IO", "SCHED_IO"}, {1024, "MTC", "SCHED_MTC"},
+};
+
+// The number that `text` names exactly, or -1 for text that names no policy.
+constexpr int ExpectedNumber(std::string_view text)
+{
+    const auto* row = std::find_if(std::begin(kExpectedPolicies), std::end(kExpectedPolicies),
+                                   [text](const ExpectedPolicy& policy) { return text == policy.keyword; });
+    return row == std::end(kExpectedPolicies) ? -1 : row->number;
+}
+
+// The report name of policy number `number`: the fallback outside the table.
+constexpr const char* ExpectedReportName(int number)
+{
+    const auto* row = std::find_if(std::begin(kExpectedPolicies), std::end(kExpectedPolicies),
+                                   [number](const ExpectedPolicy& known) { return known.number == number; });
+    return row == std::end(kExpectedPolicies) ? "Unknown policy name" : row->reportName;
+}
+
+extern const char kAssignUsage[];
+extern const char kReportUsage[];
+constexpr int kResetOnFork = 0x40000000;  // the flag the kernel ORs into a policy number
+constexpr int kStandinChild = 4194812;    // above any pid_max: no real process
+
+struct Sched {
+    int policy;
+    int priority;
+};
+constexpr Sched kUnchanged{INT_MIN, INT_MIN};  // a row's `after` when the run leaves the child as it was
+
+enum Kernel : unsigned {
+    kHost = 1,     // this machine's real kernel, without the extension policies
+    kStandin = 2,  // the preloaded stand-in, on any host
+    kGuest = 4,    // the target kernel, booted under qemu-system-ppc
+    kAll = kHost | kStandin | kGuest,
+    kEveryCore = 8,  // a host row run on each CPU model of a static PowerPC build too
+};
+
+enum class Caller { kRoot, kNobody, kClosed };  // the runner; uid and gid 65534; the runner without stdout
+
+// One case. In the arguments, "{pid}" stands for the child's pid, "{long}"
+// for 100000 K, "{9s}" for 100000 nines and "{-7s}" for a minus and 99999
+// sevens; the output takes the same, "{pid}" padded to 5 as the programs pad
+// it. `calls` is the stand-in's log after its "loaded" line.
+struct Case {
+    std::vector<std::string> argv{};  // "schedassign" or "schedreport", then its arguments
+    Sched before{0, 0};             // the child's policy and priority, set before the run
+    std::string out{};
+    int status = 0;
+    Sched after = kUnchanged;  // what the kernel tells of the child afterwards
+    unsigned kernels = kAll;
+    std::string calls{};  // stand-in only, as "min 4;max 4;set {pid} 4 10"
+    Caller caller = Caller::kRoot;
+    const char* ranges = "";  // stand-in only: SCHED_STANDIN_RANGES
+    const char* fail = "";    // stand-in only: SCHED_STANDIN_FAIL
+};
+
+const std::vector<Case>& Cases();
+std::string Padded(std::string text, size_t width);
+std::string ReportLine(const std::string& pid, Sched sched);  // the report line, pid padded to 5
+
+#endif

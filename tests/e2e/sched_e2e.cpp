@@ -1,0 +1,503 @@
+// The runner of the end-to-end cases (cases.cpp), for every kernel:
+//   sched_e2e --kernel host|standin [--rows plain|realtime|nobody|cores]
+//             --bin-dir DIR [--standin LIB] [-- LAUNCHER...]
+//   sched_e2e --kernel host|standin|guest [--rows ...] --list
+//   sched_e2e            as process 1, the system test's guest /init
+// --kernel host runs the real kernel's rows that need nothing of this host,
+// a real-time policy or running as nobody, or the few run on each CPU model
+// under qemu-user; --kernel standin the stand-in's rows, standin.cpp
+// preloaded. "--" puts what follows before each program, as an emulator.
+// Both run in a PID namespace of the runner's own (in a user namespace
+// without root), where it is process 1 and every pid names a process that
+// it started or none, or not at all. As /init it runs the guest's rows on a
+// machine of its own. Exits 0 when every row holds, 1 on a failure, 77 (a
+// skip) when this host cannot give what the rows need, 2 on bad usage.
+#include <fcntl.h>
+#include <grp.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/reboot.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "cases.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+struct Target {
+    Kernel kernel;
+    std::string binDir;
+    Strings launcher;
+    std::string standin;
+    std::string scratch;  // for what a program writes, and the stand-in's files
+};
+
+std::string Expanded(std::string text, const std::string& pid)
+{
+    static const std::string kLong(100000, 'K');
+    static const std::string kNines(100000, '9');
+    static const std::string kSevens = "-" + std::string(99999, '7');
+    for (const auto& [from, to] :
+         {std::pair{"{long}", &kLong}, {"{9s}", &kNines}, {"{-7s}", &kSevens}, {"{pid}", &pid}}) {
+        for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to->size())) {
+            text.replace(at, std::strlen(from), *to);
+        }
+    }
+    return text;
+}
+
+// Text as a C literal would show it, cut short after 60 characters.
+std::string Escaped(const std::string& text)
+{
+    std::string shown;
+    for (const unsigned char c : text.substr(0, 60)) {
+        char code[8];
+        std::snprintf(code, sizeof code, c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\x%02x", c);
+        shown += (c >= ' ' && c < 0x7f) ? std::string(1, static_cast<char>(c)) : std::string(code);
+    }
+    return text.size() > 60 ? shown + "...(" + std::to_string(text.size()) + " bytes)" : shown;
+}
+
+std::string Shown(Sched sched, const char* between = " ")
+{
+    return std::to_string(sched.policy) + between + std::to_string(sched.priority);
+}
+
+// A file's lines joined by ";" when `joined`, else the whole of it.
+std::string Read(const std::string& path, bool joined = false)
+{
+    std::string text;
+    FILE* file = std::fopen(path.c_str(), "r");
+    for (int c = file != nullptr ? std::fgetc(file) : EOF; c != EOF; c = std::fgetc(file)) {
+        text += joined && c == '\n' ? ';' : static_cast<char>(c);
+    }
+    if (file != nullptr) {
+        std::fclose(file);
+    }
+    return joined && !text.empty() && text.back() == ';' ? text.substr(0, text.size() - 1) : text;
+}
+
+bool Written(const std::string& path, const std::string& text)
+{
+    FILE* file = std::fopen(path.c_str(), "w");
+    const bool put = file != nullptr && std::fputs(text.c_str(), file) >= 0;
+    return file != nullptr && std::fclose(file) == 0 && put;
+}
+
+// The exit status of `child`, or 128 + the signal that ended it; -1 for none.
+int Wait(pid_t child)
+{
+    int status = 0;
+    const bool ended = child > 0 && waitpid(child, &status, 0) == child;
+    return !ended ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+struct Outcome {
+    std::string out;
+    std::string err;
+    int status;
+};
+
+// Runs a program under test through the launcher, as `caller`, with stdout
+// on /dev/full when `full`, the stand-in steered by `ranges` and `fail`
+// (other programs read no environment); collects what it writes.
+Outcome Run(const Target& target, Strings argv, Caller caller, bool full, const std::string& ranges = "",
+            const std::string& fail = "")
+{
+    Strings env{"SCHED_STANDIN_STATE=" + target.scratch + "/state",
+                "SCHED_STANDIN_LOG=" + target.scratch + "/calls", "SCHED_STANDIN_RANGES=" + ranges,
+                "SCHED_STANDIN_FAIL=" + fail};
+    argv[0] = target.binDir + "/" + argv[0];
+    if (target.kernel == kStandin && target.launcher.empty()) {
+        env.push_back("LD_PRELOAD=" + target.standin);
+    } else if (target.kernel == kStandin) {
+        argv.insert(argv.begin(), {"-E", "LD_PRELOAD=" + target.standin});  // for the emulated program alone
+    }
+    argv.insert(argv.begin(), target.launcher.begin(), target.launcher.end());
+    std::vector<char*> cargv(argv.size() + 1, nullptr);
+    std::transform(argv.begin(), argv.end(), cargv.begin(), [](std::string& text) { return text.data(); });
+    const std::string out = target.scratch + "/stdout";
+    const std::string err = target.scratch + "/stderr";
+    const pid_t child = fork();
+    if (child == 0) {
+        const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+        const int outFd = open(full ? "/dev/full" : out.c_str(), flags, 0600);
+        const int errFd = open(err.c_str(), flags, 0600);
+        if (outFd < 0 || errFd < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0 ||
+            (caller == Caller::kClosed && !full && close(1) != 0) ||
+            (caller == Caller::kNobody &&
+             (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))) {
+            _exit(125);
+        }
+        for (std::string& entry : env) {
+            putenv(entry.data());
+        }
+        execvp(cargv[0], cargv.data());
+        std::fprintf(stderr, "cannot run %s\n", cargv[0]);
+        _exit(127);
+    }
+    const int status = Wait(child);
+    return {full ? "" : Read(out), status < 0 ? "cannot start it" : Read(err), status};
+}
+
+// A child that waits to be killed; in the runner's PID namespace, or the
+// guest, it cannot outlive the runner.
+pid_t Child()
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        for (;;) {
+            pause();
+        }
+    }
+    return child;
+}
+
+void End(pid_t child)
+{
+    if (child > 0 && kill(child, SIGKILL) == 0) {
+        Wait(child);
+    }
+}
+
+// A process's policy and priority, set and read through the kernel's own
+// calls, the reference for what a program changed.
+bool Set(pid_t pid, Sched sched)
+{
+    sched_param param{};
+    param.sched_priority = sched.priority;
+    return sched_setscheduler(pid, sched.policy, &param) == 0;
+}
+
+Sched Get(pid_t pid)
+{
+    sched_param param{};
+    const int policy = sched_getscheduler(pid);
+    return policy == -1 || sched_getparam(pid, &param) == -1 ? Sched{-1, -1}
+                                                             : Sched{policy, param.sched_priority};
+}
+
+Sched After(const Case& row)
+{
+    return row.after.policy == kUnchanged.policy ? row.before : row.after;
+}
+
+bool NeedsRealTime(const Case& row)
+{
+    auto realTime = [](int policy) {
+        policy &= ~kResetOnFork;
+        return policy != 0 && policy != 3 && policy != 5;  // OTHER, BATCH and IDLE need no privilege
+    };
+    return realTime(row.before.policy) || realTime(After(row).policy);
+}
+
+// Runs `row` on `child`, with stdout on /dev/full when `full`; what differed.
+std::string Mismatch(const Target& target, const Case& row, pid_t child, bool full)
+{
+    const bool standin = target.kernel == kStandin;
+    const std::string pid = std::to_string(child);
+    Strings argv(row.argv.size());
+    std::transform(row.argv.begin(), row.argv.end(), argv.begin(),
+                   [&pid](const auto& arg) { return Expanded(arg, pid); });
+    if (!standin && !Set(child, row.before)) {
+        return "cannot put the child under " + Shown(row.before);
+    }
+    // The stand-in's processes: the child and this one (pid 0).
+    const Sched after = After(row);
+    auto state = [&pid](Sched sched) { return pid + ":" + Shown(sched, ":") + ",0:0:0"; };
+    Written(target.scratch + "/state", state(row.before));
+    Written(target.scratch + "/calls", "");
+    const Outcome run = Run(target, argv, row.caller, full, row.ranges, row.fail);
+    const std::string calls = Read(target.scratch + "/calls", true);
+    // What schedassign left, schedreport reads back.
+    const std::string line = ReportLine(pid, after);
+    const Outcome back = row.argv[0] != "schedassign"
+                             ? Outcome{line, "", 0}
+                             : Run(target, {"schedreport", pid}, Caller::kRoot, false, row.ranges);
+    const std::string checks[][3] = {
+        {"stdout", run.out, full ? "" : Expanded(row.out, Padded(pid, 5))},
+        {"stderr", run.err, ""},
+        {"status", std::to_string(run.status), std::to_string(full && !row.out.empty() ? 1 : row.status)},
+        {"calls", calls, standin ? Expanded("loaded" + (row.calls.empty() ? "" : ";" + row.calls), pid) : ""},
+        {"policy and priority", standin ? Read(target.scratch + "/state") : Shown(Get(child)),
+         standin ? state(after) : Shown(after)},
+        {"read back", back.out + back.err + " (status " + std::to_string(back.status) + ")",
+         line + " (status 0)"},
+    };
+    std::string wrong;
+    for (const auto& [what, got, expected] : checks) {
+        if (got != expected) {
+            wrong += (wrong.empty() ? "" : "; ") + what + " \"" + Escaped(got) + "\", expected \"" +
+                     Escaped(expected) + "\"";
+        }
+    }
+    return wrong.empty() || !full ? wrong : "with stdout on /dev/full: " + wrong;
+}
+
+std::string Describe(const Case& row)
+{
+    static const char* const kCallers[] = {"", " as nobody", " with stdout closed"};
+    std::string text = row.argv[0];
+    for (auto arg = row.argv.begin() + 1; arg != row.argv.end(); ++arg) {
+        text += " [" + Escaped(*arg) + "]";
+    }
+    return text + kCallers[static_cast<int>(row.caller)];
+}
+
+// Runs each row as it is and on /dev/full; prints each failure and then
+// "LABEL: N cases, M failed".
+int RunRows(const Target& target, const std::vector<const Case*>& rows, const std::string& label)
+{
+    const std::string self = Shown(Get(0));
+    int failed = 0;
+    for (const Case* row : rows) {
+        const pid_t child = target.kernel == kStandin ? kStandinChild : Child();
+        std::string wrong = child < 0 ? "cannot start a child process" : Mismatch(target, *row, child, false);
+        wrong = wrong.empty() ? Mismatch(target, *row, child, true) : wrong;
+        if (target.kernel != kStandin) {
+            End(child);
+        }
+        wrong = wrong.empty() && Shown(Get(0)) != self ? "the runner's own policy changed" : wrong;
+        if (!wrong.empty()) {
+            std::printf("FAIL %s: %s: %s\n", label.c_str(), Describe(*row).c_str(), wrong.c_str());
+            ++failed;
+        }
+    }
+    std::printf("%s: %zu cases, %d failed\n", label.c_str(), rows.size(), failed);
+    return failed;
+}
+
+// Makes this process the first of a PID namespace of its own, with its own
+// /proc (for the tools that read it) in a mount namespace whose mounts reach
+// no other: "/" made private, or in a chroot, where "/" is no mount point,
+// the /proc there. Without root, in a user namespace. Returns why not, or "".
+std::string OwnNamespace()
+{
+    const std::string ids[] = {std::to_string(geteuid()), std::to_string(getegid())};
+    if (ids[0] != "0" && (unshare(CLONE_NEWUSER) != 0 || !Written("/proc/self/setgroups", "deny") ||
+                          !Written("/proc/self/uid_map", "0 " + ids[0] + " 1") ||
+                          !Written("/proc/self/gid_map", "0 " + ids[1] + " 1"))) {
+        return std::string("no user namespace for a PID namespace of the runner's own: ") +
+               std::strerror(errno);
+    }
+    if (unshare(CLONE_NEWPID | CLONE_NEWNS) != 0) {
+        return std::string("no PID namespace of the runner's own can be made: ") + std::strerror(errno);
+    }
+    std::fflush(stdout);
+    const pid_t init = fork();
+    if (init > 0) {
+        // Ended at once: this process can start nothing once the
+        // namespace's process 1 is gone, not even a sanitizer's thread.
+        const int status = Wait(init);
+        _exit(status >= 0 && status < 128 ? status : 1);
+    }
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    const bool proc = init == 0 &&
+                      (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 ||
+                       mount(nullptr, "/proc", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0) &&
+                      mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) == 0;
+    return proc ? "" : "no /proc can be mounted for the runner's own PID namespace";
+}
+
+// The file that execvp runs for `name`.
+std::string OnPath(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    const std::string dirs = name.find('/') == std::string::npos && path != nullptr ? path : "";
+    for (size_t at = 0, end = 0; at < dirs.size(); at = end + 1) {
+        end = std::min(dirs.find(':', at), dirs.size());
+        std::string file = dirs.substr(at, end - at) + "/" + name;
+        if (access(file.c_str(), X_OK) == 0) {
+            return file;
+        }
+    }
+    return name;
+}
+
+// Whether this host lets the runner set a real-time policy, and whether
+// nobody can reach, read and execute the programs and the launcher, as
+// access(2) tells a child that became nobody: the programs never run here,
+// so that a broken one fails its rows.
+bool MaySetRealTime()
+{
+    const pid_t child = Child();
+    const bool allowed = child > 0 && Set(child, {1, 1});
+    End(child);
+    return allowed;
+}
+
+bool MayRunAsNobody(const Target& target)
+{
+    Strings files{target.binDir + "/schedassign", target.binDir + "/schedreport"};
+    if (!target.launcher.empty()) {
+        files.push_back(OnPath(target.launcher[0]));
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        bool reached = setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
+        for (const std::string& file : files) {
+            reached = reached && access(file.c_str(), R_OK | X_OK) == 0;
+        }
+        _exit(reached ? 0 : 1);
+    }
+    return Wait(child) == 0;
+}
+
+// "" when the stand-in is in place: it logs "loaded" as it is loaded, before
+// a program's main, which no fault of a program can stop. The loader splits
+// LD_PRELOAD at blanks and colons, so it is preloaded through a link in the
+// scratch directory.
+std::string StandinMissing(Target& target)
+{
+    char cwd[4096] = "";
+    const std::string given = target.standin;
+    const std::string absolute =
+        given[0] == '/' || getcwd(cwd, sizeof cwd) == nullptr ? given : cwd + ("/" + given);
+    target.standin = target.scratch + "/libsched_standin.so";
+    if (symlink(absolute.c_str(), target.standin.c_str()) != 0) {
+        return "cannot link " + given;
+    }
+    const Outcome run = Run(target, {"schedreport"}, Caller::kRoot, false);
+    const std::string calls = Read(target.scratch + "/calls", true);
+    return calls.compare(0, 6, "loaded") == 0
+               ? ""
+               : "the stand-in is not in place: preloading " + given + ", the call log holds \"" +
+                     Escaped(calls) + "\"" + (run.err.empty() ? "" : " (stderr: " + Escaped(run.err) + ")");
+}
+
+// As /init: prints the cpu line of /proc/cpuinfo, so that the host sees the
+// core, runs the rows on each build in the initramfs and prints "N passed, M
+// failed"; returns M. It writes with stdio, never a C++ stream, whose first
+// use waits on a futex by the 32-bit-time call, which the test kernels lack
+// (no CONFIG_COMPAT_32BIT_TIME): glibc stops on its ENOSYS.
+int Guest(Target& target, const std::vector<const Case*>& rows)
+{
+    if (access("/proc/self", F_OK) != 0) {
+        mount("proc", "/proc", "proc", 0, nullptr);
+    }
+    const std::string cpuinfo = "\n" + Read("/proc/cpuinfo");
+    const size_t cpu = cpuinfo.find("\ncpu\t");
+    const std::string line = cpu == std::string::npos ? "no cpu line" : cpuinfo.substr(cpu + 1);
+    std::printf("%s\n", line.substr(0, line.find('\n')).c_str());
+    // Static with glibc, static with musl, and dynamic with its loader and
+    // C library in /lib, as a package or a root file system ships it.
+    int failed = 0;
+    size_t run = 0;
+    for (const char* dir : {"/static", "/musl", "/usr/bin"}) {
+        target.binDir = dir;
+        run += access(dir, F_OK) == 0 ? rows.size() : 0;
+        failed += access(dir, F_OK) == 0 ? RunRows(target, rows, dir) : 0;
+    }
+    std::printf("%zu passed, %d failed\n", run - static_cast<size_t>(failed), failed);
+    return failed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const bool guest = argc == 1;  // and process 1: it mounts /proc and ends the boot
+    Target target{guest ? kGuest : kHost, "", {}, "", ""};
+    std::string kernel = guest ? "guest" : "";
+    std::string rows = "plain";
+    bool list = false;
+    bool usage = guest && getpid() != 1;
+    for (int i = 1; i < argc && !usage; ++i) {
+        const std::string option = argv[i];
+        std::string* value = option == "--kernel"    ? &kernel
+                             : option == "--rows"    ? &rows
+                             : option == "--bin-dir" ? &target.binDir
+                             : option == "--standin" ? &target.standin
+                                                     : nullptr;
+        if (option == "--") {
+            target.launcher.assign(argv + i + 1, argv + argc);
+            break;
+        }
+        list = list || option == "--list";
+        usage = option != "--list" && (value == nullptr || i + 1 == argc);
+        if (value != nullptr && !usage) {
+            *value = argv[++i];
+        }
+    }
+    target.kernel = kernel == "standin" ? kStandin : kernel == "guest" ? kGuest : kHost;
+    unsetenv("LD_PRELOAD");  // what the runner was given to preload is no business of the programs'
+    if (usage || (kernel != "host" && kernel != "standin" && !(kernel == "guest" && (list || guest))) ||
+        (rows != "plain" && rows != "realtime" && rows != "nobody" && rows != "cores") ||
+        (!list && !guest && (target.binDir.empty() || (kernel == "standin" && target.standin.empty())))) {
+        std::fprintf(
+            stderr,
+            "usage: %s --kernel host|standin [--rows plain|realtime|nobody|cores] --bin-dir DIR "
+            "[--standin LIB] [-- LAUNCHER...]\n       %s --kernel host|standin|guest [--rows ...] --list\n"
+            "       %s (as process 1, the guest's /init)\n",
+            argv[0], argv[0], argv[0]);
+        return 2;
+    }
+
+    // The host's rows by what they need of it; every row of another kernel.
+    std::vector<const Case*> selected;
+    bool realTime = false;
+    bool nobody = false;
+    for (const Case& row : Cases()) {
+        const bool asNobody = row.caller == Caller::kNobody;
+        const bool ofClass = rows == "cores"    ? (row.kernels & kEveryCore) != 0
+                             : rows == "nobody" ? asNobody
+                                                : !asNobody && NeedsRealTime(row) == (rows == "realtime");
+        if ((row.kernels & target.kernel) != 0 && (target.kernel != kHost || ofClass)) {
+            selected.push_back(&row);
+            realTime = realTime || NeedsRealTime(row);
+            nobody = nobody || asNobody;
+            std::printf("%s", list ? (Describe(row) + "\n").c_str() : "");
+        }
+    }
+    if (selected.empty() || list) {
+        std::printf("%s", selected.empty() ? "FAIL: no row of the table is selected\n" : "");
+        return selected.empty() ? 1 : 0;
+    }
+    // The guest is a machine of the test's own; elsewhere every row runs in
+    // the runner's own PID namespace, or none does.
+    std::string skip = guest ? "" : OwnNamespace();
+    char scratch[] = "/tmp/sched-e2e-XXXXXX";
+    if (skip.empty() && mkdtemp(scratch) == nullptr) {
+        std::printf("FAIL: no scratch directory can be made in /tmp; no row was run\n");
+        return 1;
+    }
+    target.scratch = skip.empty() ? scratch : "";
+    const std::string missing = skip.empty() && target.kernel == kStandin ? StandinMissing(target) : "";
+    if (skip.empty() && target.kernel == kHost && realTime && !MaySetRealTime()) {
+        skip = "this host refuses to let us set a real-time policy on a child (needs CAP_SYS_NICE)";
+    } else if (skip.empty() && target.kernel == kHost && nobody && !MayRunAsNobody(target)) {
+        skip =
+            "the programs cannot be run as nobody here (changing user needs the privilege, and every "
+            "directory above the programs and the launcher must be open to nobody)";
+    }
+    int failed = 1;
+    if (!skip.empty()) {
+        std::printf("SKIPPED: %zu rows: %s\n", selected.size(), skip.c_str());
+    } else if (!missing.empty()) {
+        std::printf("FAIL: %s; no row was run\n", missing.c_str());
+    } else {
+        failed = guest ? Guest(target, selected)
+                       : RunRows(target, selected, kernel == "host" ? "host " + rows : "stand-in");
+    }
+    for (const char* file : {"/stdout", "/stderr", "/state", "/calls", "/libsched_standin.so", ""}) {
+        if (!target.scratch.empty()) {
+            std::remove((target.scratch + file).c_str());  // the directory last
+        }
+    }
+    std::fflush(stdout);
+    if (guest) {
+        sync();
+        reboot(RB_AUTOBOOT);
+    }
+    return !skip.empty() ? 77 : failed == 0 ? 0 : 1;
+}

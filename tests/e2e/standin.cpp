@@ -1,0 +1,184 @@
+// A stand-in for the target kernel's scheduler, preloaded into the unchanged
+// programs: it answers the five scheduling calls (min, max, set, policy and
+// param) from a model, so that the policies this host's kernel lacks can be
+// set and failures forced. The runner steers it by environment variables:
+//   SCHED_STANDIN_RANGES  "policy:min:max,...", a policy not listed unknown
+//                         (EINVAL); unset or empty, 0 to 0 for OTHER, else 1
+//                         to 99
+//   SCHED_STANDIN_STATE   a file "pid:policy:priority,...": the processes, pid
+//                         0 the caller; set rewrites it for the next program
+//   SCHED_STANDIN_FAIL    "name,...": calls that fail (EPERM)
+//   SCHED_STANDIN_LOG     a file that gets a line a call ("set 812 2 10"),
+//                         after "loaded", written as it is loaded
+// A list of more than eight records, or not of that form, it refuses with a
+// line on standard error, and the call fails (EINVAL).
+#include <sched.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "cases.h"
+
+namespace {
+
+struct Record {  // a range (policy, min, max) or a process (pid, policy, priority)
+    int key;
+    int a;
+    int b;
+};
+constexpr int kMaxRecords = 8;
+Record processes[kMaxRecords];  // as the state file holds them, and how many
+int processCount = 0;
+
+// Reads "a:b:c,..." into `records`; their number, or -1 when refused.
+int Parse(const char* name, const char* text, Record* records)
+{
+    int count = 0;
+    for (const char* at = text; *at != '\0'; ++count) {
+        long fields[3] = {};
+        bool whole = count < kMaxRecords;
+        for (int field = 0; field < 3 && whole; ++field) {
+            char* end = nullptr;
+            fields[field] = std::strtol(at, &end, 10);
+            whole = end != at && fields[field] >= INT_MIN && fields[field] <= INT_MAX &&
+                    (*end == (field < 2 ? ':' : ',') || (field == 2 && *end == '\0'));
+            at = end + (whole && *end != '\0' ? 1 : 0);
+        }
+        if (!whole) {
+            std::fprintf(stderr, "sched standin: %s: cannot honour \"%.60s\"\n", name, text);
+            return -1;
+        }
+        records[count] = {static_cast<int>(fields[0]), static_cast<int>(fields[1]),
+                          static_cast<int>(fields[2])};
+    }
+    return count;
+}
+
+// The index of the record of `key` among `count`, or -1 with errno set to
+// `missing` (EINVAL after a refused list).
+int Find(const Record* records, int count, int key, int missing)
+{
+    for (int i = 0; i < count; ++i) {
+        if (records[i].key == key) {
+            return i;
+        }
+    }
+    errno = count < 0 ? EINVAL : missing;
+    return -1;
+}
+
+// Logs the call `name` with its arguments (`format` formats them); true,
+// with errno EPERM, when SCHED_STANDIN_FAIL lists it.
+bool Called(const char* name, const char* format = "", long a = 0, long b = 0, long c = 0)
+{
+    const char* log = std::getenv("SCHED_STANDIN_LOG");
+    FILE* file = log != nullptr ? std::fopen(log, "a") : nullptr;
+    if (file != nullptr) {
+        std::fputs(name, file);
+        std::fprintf(file, format, a, b, c);
+        std::fputc('\n', file);
+        std::fclose(file);
+    }
+    const char* item = std::getenv("SCHED_STANDIN_FAIL");
+    for (size_t length = 0; item != nullptr && *item != '\0';
+         item += length + (item[length] == ',' ? 1 : 0)) {
+        length = std::strcspn(item, ",");
+        if (std::strncmp(item, name, length) == 0 && name[length] == '\0') {
+            errno = EPERM;
+            return true;
+        }
+    }
+    return false;
+}
+
+__attribute__((constructor)) void Loaded()
+{
+    Called("loaded");
+}
+
+// The range of `policy`, or null (EINVAL) for an unknown policy.
+const Record* Range(int policy)
+{
+    static Record ranges[kMaxRecords];
+    int count = 0;
+    for (const ExpectedPolicy& known : kExpectedPolicies) {
+        ranges[count++] = {known.number, known.number == 0 ? 0 : 1, known.number == 0 ? 0 : 99};
+    }
+    const char* text = std::getenv("SCHED_STANDIN_RANGES");
+    count = text != nullptr && *text != '\0' ? Parse("SCHED_STANDIN_RANGES", text, ranges) : count;
+    const int index = Find(ranges, count, policy, EINVAL);
+    return index < 0 ? nullptr : ranges + index;
+}
+
+// Reads the processes there are; the index of `pid` among them, or -1 with
+// errno set as the kernel sets it.
+int Process(pid_t pid)
+{
+    const char* path = std::getenv("SCHED_STANDIN_STATE");
+    FILE* file = path != nullptr ? std::fopen(path, "r") : nullptr;
+    char text[kMaxRecords * 40] = "";
+    const size_t length = file != nullptr ? std::fread(text, 1, sizeof text - 1, file) : 0;
+    if (file != nullptr) {
+        std::fclose(file);
+    }
+    text[length] = '\0';  // a file that fills the buffer holds more records than it models
+    processCount = Parse("SCHED_STANDIN_STATE", length < sizeof text - 1 ? text : "more records", processes);
+    return Find(processes, processCount, pid, pid < 0 ? EINVAL : ESRCH);
+}
+
+}  // namespace
+
+extern "C" {
+
+int sched_get_priority_min(int algorithm) noexcept
+{
+    const Record* range = Called("min", " %ld", algorithm) ? nullptr : Range(algorithm);
+    return range == nullptr ? -1 : range->a;
+}
+
+int sched_get_priority_max(int algorithm) noexcept
+{
+    const Record* range = Called("max", " %ld", algorithm) ? nullptr : Range(algorithm);
+    return range == nullptr ? -1 : range->b;
+}
+
+int sched_setscheduler(pid_t pid, int policy, const sched_param* param) noexcept
+{
+    const int priority = param != nullptr ? param->sched_priority : 0;
+    const int index = Called("set", " %ld %ld %ld", pid, policy, priority) ? -1 : Process(pid);
+    const Record* range = index < 0 ? nullptr : Range(policy);
+    if (range == nullptr) {
+        return -1;
+    }
+    if (param == nullptr || priority < range->a || priority > range->b) {
+        errno = EINVAL;
+        return -1;
+    }
+    processes[index] = {static_cast<int>(pid), policy, priority};
+    FILE* file = std::fopen(std::getenv("SCHED_STANDIN_STATE"), "w");
+    for (int i = 0; file != nullptr && i < processCount; ++i) {
+        std::fprintf(file, "%s%d:%d:%d", i == 0 ? "" : ",", processes[i].key, processes[i].a, processes[i].b);
+    }
+    return file != nullptr && std::fclose(file) == 0 ? 0 : -1;
+}
+
+int sched_getscheduler(pid_t pid) noexcept
+{
+    const int index = Called("policy", " %ld", pid) ? -1 : Process(pid);
+    return index < 0 ? -1 : processes[index].a;
+}
+
+int sched_getparam(pid_t pid, sched_param* param) noexcept
+{
+    const int index = Called("param", " %ld", pid) ? -1 : Process(pid);
+    if (index < 0 || param == nullptr) {
+        return -1;
+    }
+    param->sched_priority = processes[index].b;
+    return 0;
+}
+
+}  // extern "C"

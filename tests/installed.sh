@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# tests/installed.sh VERSION TREE [musl]     an installed tree: an unpacked package or archive
+# tests/installed.sh VERSION --install BUILD  BUILD installed by cmake --install into a scratch prefix
+# Checks that the tree holds exactly the programs, their man pages, the
+# completion, the copyright and the changelog (and musl's notice, for a
+# static musl build), that the man pages carry VERSION and render without a
+# warning, and, where this host runs the programs (the machine of /bin/sh),
+# that they run. Without man-db the rendering is not checked, and it ends as
+# skipped (77).
+set -euo pipefail
+. "$(dirname "$0")/../scripts/lib.sh"
+version=$1 tree=$2 libc=${3:-}
+if [ "$tree" = --install ]; then
+    libc=""
+    tree=$(scratch install) || exit 1
+    trap 'rm -rf "$tree"' EXIT
+    cmake --install "$3" --prefix "$tree" >/dev/null || fail "cmake --install $3"
+fi
+
+doc=share/doc/schedtools
+expected=$(printf '%s\n' bin/schedassign bin/schedreport share/bash-completion/completions/schedassign \
+    share/bash-completion/completions/schedreport $doc/changelog.gz $doc/copyright \
+    ${libc:+$doc/copyright.$libc} share/man/man8/schedassign.8.gz share/man/man8/schedreport.8.gz)
+actual=$(cd "$tree" && find . -type f -o -type l | sed 's|^\./||' | sort)
+[ "$actual" = "$expected" ] || fail "$tree holds other files: $(diff <(echo "$expected") <(echo "$actual"))"
+
+for page in schedassign schedreport; do
+    file=$tree/share/man/man8/$page.8.gz
+    zcat "$file" | grep -q "^\.TH [A-Z]* 8 \"[A-Z][a-z]* [0-9]*\" \"schedtools $version\"" ||
+        fail "man $page: $(zcat "$file" | grep '^\.TH')"
+    ! have man || [ -z "$(man --warnings -l "$file" 2>&1 >/dev/null)" ] ||
+        fail "man $page warns: $(man --warnings -l "$file" 2>&1 >/dev/null)"
+    ! have man || man -l "$file" 2>/dev/null | grep -q "^NAME" || fail "man $page renders no NAME"
+done
+
+machine() { readelf -h "$1" | sed -n 's/^ *Machine: *//p'; }
+if [ "$(machine "$tree/bin/schedreport")" = "$(machine /bin/sh)" ]; then
+    out=$("$tree/bin/schedreport" 0) || true
+    [[ $out == *"pid=0     Policy = "* ]] || fail "installed schedreport printed: $out"
+    out=$("$tree/bin/schedassign") || true
+    [ "${out%%$'\n'*}" = "schedassign [pid] [FIFO | RR | OTHER | MGMT | CALLP | IO | MTC ] [priority]" ] ||
+        fail "installed schedassign printed: $out"
+fi
+
+have man || { echo "SKIPPED: rendering the man pages needs man-db (apt-get install man-db)"; exit 77; }
+echo "installed tree $tree: as expected"

@@ -1,0 +1,95 @@
+// The conversion and the two table lookups that both programs share, on
+// every build that can run it (under qemu-user for PowerPC). The lookups are
+// held to the expected table over every text one edit away from a keyword or
+// a report name, and every number near the table's.
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "decimal.h"
+#include "cases.h"
+#include "policy_table.h"
+
+namespace {
+
+int wrong = 0;
+
+void Expect(bool holds, const char* what, const std::string& text)
+{
+    if (!holds && ++wrong <= 20) {
+        std::printf("FAIL: %s: \"", what);
+        for (const unsigned char c : text) {
+            std::printf(c >= ' ' && c < 0x7f ? "%c" : "\\x%02x", c);
+        }
+        std::printf("\"\n");
+    }
+}
+
+}  // namespace
+
+int main()
+{
+    // A pid or a priority is a whole decimal number: only white space may
+    // stand around it; values beyond 32 bits saturate and never wrap.
+    for (const char* text : {"", " ", "abc", "1e3", "12x", "1,234", "0x10", "8 12", "--help", "-", "+", "+-5",
+                             "+-1", "- 5", "5-", "812.0", "\xff", "--5", "10x", "1 2", "9O", "1e2", "1 0"}) {
+        int value = 12345;
+        Expect(!WholeDecimalToInt(text, &value) && value == 12345, "taken for a whole number", text);
+    }
+    const std::pair<const char*, int> kWhole[] = {
+        {"812", 812}, {" 812", 812}, {"812 ", 812}, {"+812", 812}, {"00812", 812}, {"-5", -5}, {"0", 0},
+        {"-0", 0}, {"+0", 0}, {"00", 0}, {"007", 7}, {"010", 10}, {" \t\n\v\f\r7\r\n", 7}, {"\t\n 7", 7},
+        {" \t\n\v\f\r42", 42}, {"+42", 42}, {"00000000000000000000000000000042", 42},
+        {"2147483647", INT_MAX}, {"2147483648", INT_MAX}, {"-2147483647", -2147483647},
+        {"-2147483648", INT_MIN}, {"-2147483649", INT_MIN},
+        {"4294967297", INT_MAX}, {"-4294967295", INT_MIN}, {"4294967306", INT_MAX}, {"-4294967297", INT_MIN},
+        {"\t-4294967297\r\n", INT_MIN}, {"99999999999999999999", INT_MAX},
+        {"99999999999999999999999999999999 ", INT_MAX}, {"-99999999999999999999999999999999", INT_MIN},
+    };
+    for (const auto& [text, expected] : kWhole) {
+        int value = 12345;
+        Expect(WholeDecimalToInt(text, &value) && value == expected, "not read as its whole number", text);
+    }
+
+    // Each report name, and every text one edit away from a keyword or a
+    // report name: each character replaced by any other byte, or deleted;
+    // any byte inserted anywhere. A few more, the numbers in digits first.
+    std::vector<std::string> texts{"", "0", "1", "2", "4", "64", "256", "1024", " FIFO", "FIFOS", "FIFO\n"};
+    for (const ExpectedPolicy& policy : kExpectedPolicies) {
+        for (const std::string name : {policy.keyword, policy.reportName}) {
+            texts.push_back(name);
+            for (size_t at = 0; at <= name.size(); ++at) {
+                texts.push_back(std::string(name).erase(at, 1));
+                for (int byte = 1; byte < 256; ++byte) {
+                    texts.push_back(std::string(name).insert(at, 1, static_cast<char>(byte)));
+                    texts.push_back(std::string(name).replace(at, 1, 1, static_cast<char>(byte)));
+                }
+            }
+        }
+    }
+    for (const std::string& text : texts) {
+        Expect(PolicyFromKeyword(text.c_str()) == ExpectedNumber(text), "keyword lookup", text);
+    }
+
+    // Every number from -65536 to 65535, and every one with one or two bits
+    // set, its negation and its complement: the expected report name.
+    std::vector<int> numbers;
+    for (int number = -65536; number <= 65535; ++number) {
+        numbers.push_back(number);
+    }
+    for (unsigned low = 0; low < 32; ++low) {
+        for (unsigned high = low; high < 32; ++high) {
+            const unsigned bits = (1U << low) | (1U << high);
+            numbers.insert(numbers.end(),
+                           {static_cast<int>(bits), static_cast<int>(0U - bits), static_cast<int>(~bits)});
+        }
+    }
+    for (const int number : numbers) {
+        Expect(std::string(PolicyReportName(number)) == ExpectedReportName(number), "report name of",
+               std::to_string(number));
+    }
+    std::printf("unit: %zu texts and %zu numbers looked up; %d wrong\n", texts.size(), numbers.size(), wrong);
+    return wrong == 0 ? 0 : 1;
+}
