@@ -42,8 +42,9 @@ endif()
 
 # The archive holds bin/ and share/ at its top: tar -xzf ARCHIVE -C /usr/local.
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-if(SCHED_LIBC STREQUAL "musl" AND SCHED_STATIC)
-  set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_PROCESSOR}-musl-static)
+if(SCHED_LIBC AND SCHED_STATIC)
+  set(CPACK_PACKAGE_FILE_NAME
+      ${PROJECT_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_PROCESSOR}-${SCHED_LIBC}-static)
 elseif(SCHED_STATIC)
   set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_PROCESSOR}-static)
 else()
@@ -53,6 +54,7 @@ endif()
 # Read by cpack itself: the install prefix of each generator, and the date
 # the build settled on when cpack's environment gives none.
 set(CPACK_SCHED_SOURCE_DATE_EPOCH "${SCHED_SOURCE_DATE_EPOCH}")
+set(CPACK_SCHED_LIBC "${SCHED_LIBC}")
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack-options.cmake)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/normalize.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/files-only.cmake)

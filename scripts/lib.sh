@@ -25,16 +25,35 @@ needs() {
     [ -z "$missing" ] || { echo "SKIPPED: $what needs$missing (scripts/install-deps all)"; exit 77; }
 }
 
-# Sets musl to the path that scripts/musl-sysroot prints or, returning 1
-# where it skips, to the reason; fails on any other failure. It runs as a job
-# (run) that an interruption stops, and prints into FILE.
-musl_sysroot() {  # musl_sysroot FILE
-    local status=0
-    run scripts/musl-sysroot >"$1" || status=$?
-    musl=$(cat "$1")
-    musl=${musl#SKIPPED: }
-    [ "$status" -eq 0 ] || [ "$status" -eq 77 ] || fail "building musl for PowerPC (scripts/musl-sysroot)"
+# Sets the variable LIBC (musl, uclibc) to the path that scripts/LIBC-sysroot
+# prints into FILE, run as a job that an interruption stops, or, returning 1
+# where it skips, to the reason; fails on any other failure.
+sysroot() {  # sysroot LIBC FILE
+    local status=0 text
+    run "scripts/$1-sysroot" >"$2" || status=$?
+    text=$(cat "$2")
+    printf -v "$1" '%s' "${text#SKIPPED: }"
+    [ "$status" -eq 0 ] || [ "$status" -eq 77 ] || fail "building $1 for PowerPC (scripts/$1-sysroot)"
     return $((status != 0))
+}
+
+# For scripts/LIBC-sysroot: builds LIBC with BUILD, unless it is there whole
+# (each FILE), into LIBC/ beside the kernel cache, keyed by KEY (what it is
+# built from) and the script, and prints its path, $entry (its log: $log).
+#   build_sysroot LIBC KEY BUILD FILE...
+build_sysroot() {
+    local kernels=${SCHED_KERNEL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/schedtools/kernel} dir
+    dir=$(dirname "$kernels")/$1
+    # The prefix is written into a specs file, which cannot quote a blank.
+    [[ $dir != *[[:space:]:]* ]] || fail "a blank or colon in the $1 cache $dir"
+    entry=$dir/powerpc-$({ echo "$2"; cat "scripts/$1-sysroot"; } | sha256sum | cut -c1-16)
+    log=$entry.log
+    staging=""
+    trap 'rm -rf ${staging:+"$staging"}' EXIT
+    stop_jobs_on_interrupt
+    mkdir -p "$dir"
+    cached "$1" "$entry" "${@:3}"
+    echo "$entry"
 }
 
 # Adds to the caller's array `skipped` each test that the JUnit report of

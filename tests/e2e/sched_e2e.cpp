@@ -389,11 +389,11 @@ int Guest(Target& target, const std::vector<const Case*>& rows)
     const size_t cpu = cpuinfo.find("\ncpu\t");
     const std::string line = cpu == std::string::npos ? "no cpu line" : cpuinfo.substr(cpu + 1);
     std::printf("%s\n", line.substr(0, line.find('\n')).c_str());
-    // Static with glibc, static with musl, and dynamic with its loader and
-    // C library in /lib, as a package or a root file system ships it.
+    // Static with glibc, with musl and with uClibc-ng, and dynamic with its
+    // loader and C library in /lib, as a package or a root file system ships it.
     int failed = 0;
     size_t run = 0;
-    for (const char* dir : {"/static", "/musl", "/usr/bin"}) {
+    for (const char* dir : {"/static", "/musl", "/uclibc", "/usr/bin"}) {
         target.binDir = dir;
         run += access(dir, F_OK) == 0 ? rows.size() : 0;
         failed += access(dir, F_OK) == 0 ? RunRows(target, rows, dir) : 0;
