@@ -15,8 +15,16 @@ if(NOT ${sysroot})
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "scripts/${SCHED_LIBC}-sysroot (status ${status}): ${${sysroot}}")
   endif()
-  set(${sysroot} ${${sysroot}} CACHE PATH "${SCHED_LIBC} for PowerPC, as its script prints it")
 endif()
+# As for any PATH given with -D, a relative one is taken from where cmake runs.
+set(${sysroot} "${${sysroot}}" CACHE PATH "${SCHED_LIBC} for PowerPC, as its script prints it")
+foreach(file lib/${SCHED_LIBC}-gcc.specs COPYRIGHT)
+  if(NOT EXISTS "${${sysroot}}/${file}")
+    message(FATAL_ERROR "${sysroot} (${${sysroot}}) has no ${file}: it must hold include/, lib/ with "
+                        "${SCHED_LIBC}-gcc.specs and COPYRIGHT, the library's notice, "
+                        "as scripts/${SCHED_LIBC}-sysroot makes it")
+  endif()
+endforeach()
 # The compiler checks read this file again, in projects of their own.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ${sysroot})
 # Debian's compiler defaults to the 128-bit IBM long double; both C
