@@ -57,8 +57,8 @@ lacks() {
             relro) readelf -lW "$1" | grep -q 'GNU_RELRO' ;;
             bind-now) readelf -dW "$1" | grep -Eq '\(FLAGS\).*BIND_NOW|\(FLAGS_1\).*NOW' ;;
             *) false ;;
-            esac || printf 'lacks %s ' "$property"
-        done ;;
+            esac || printf ' %s' "$property"
+        done | sed 's/^./lacks&/' ;;
     architecture)
         file -b "$1" | grep -Eq "$expected" || file -b "$1" ;;
     esac

@@ -9,6 +9,7 @@
 # skipped (77).
 set -euo pipefail
 . "$(dirname "$0")/../scripts/lib.sh"
+needs "checking an installed tree" readelf zcat
 version=$1 tree=$2 libc=${3:-}
 if [ "$tree" = --install ]; then
     libc=""

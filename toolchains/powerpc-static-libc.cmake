@@ -16,7 +16,8 @@ if(NOT ${sysroot})
     message(FATAL_ERROR "scripts/${SCHED_LIBC}-sysroot (status ${status}): ${${sysroot}}")
   endif()
 endif()
-# As for any PATH given with -D, a relative one is taken from where cmake runs.
+# A relative path given as -DSCHED_MUSL_SYSROOT=DIR is taken from where cmake
+# runs, as CMake takes any untyped PATH from the command line.
 set(${sysroot} "${${sysroot}}" CACHE PATH "${SCHED_LIBC} for PowerPC, as its script prints it")
 foreach(file lib/${SCHED_LIBC}-gcc.specs COPYRIGHT)
   if(NOT EXISTS "${${sysroot}}/${file}")

@@ -2,7 +2,8 @@
 // holds on: this host's real kernel lacks the extension policies, the
 // stand-in alone can be given any range or forced to fail, the guest's kernel
 // has every policy. Pid text names only the child (the stand-in's is above
-// any pid_max), 0, negative pids or pids above PID_MAX_LIMIT, built around
+// any pid_max), 0, negative pids or pids above PID_MAX_LIMIT, but 1 and
+// 99999 on the guest, a machine of the test's own; it is built around
 // "{pid}" so that a faulty conversion names the child, where the row sees it.
 #include "cases.h"
 

@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -56,16 +57,16 @@ std::string Expanded(std::string text, const std::string& pid)
     return text;
 }
 
-// Text as a C literal would show it, cut short after 60 characters.
-std::string Escaped(const std::string& text)
+// Text as a C literal would show it, 60 characters of it from byte `from`.
+std::string Escaped(const std::string& text, size_t from = 0)
 {
-    std::string shown;
-    for (const unsigned char c : text.substr(0, 60)) {
+    std::string shown = from == 0 ? "" : "(from byte " + std::to_string(from) + ") ";
+    for (const unsigned char c : text.substr(std::min(from, text.size()), 60)) {
         char code[8];
         std::snprintf(code, sizeof code, c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\x%02x", c);
         shown += (c >= ' ' && c < 0x7f) ? std::string(1, static_cast<char>(c)) : std::string(code);
     }
-    return text.size() > 60 ? shown + "...(" + std::to_string(text.size()) + " bytes)" : shown;
+    return text.size() > from + 60 ? shown + "...(" + std::to_string(text.size()) + " bytes)" : shown;
 }
 
 std::string Shown(Sched sched, const char* between = " ")
@@ -102,6 +103,11 @@ int Wait(pid_t child)
     return !ended ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+bool BecomeNobody()
+{
+    return setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
+}
+
 struct Outcome {
     std::string out;
     std::string err;
@@ -135,8 +141,7 @@ Outcome Run(const Target& target, Strings argv, Caller caller, bool full, const 
         const int errFd = open(err.c_str(), flags, 0600);
         if (outFd < 0 || errFd < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0 ||
             (caller == Caller::kClosed && !full && close(1) != 0) ||
-            (caller == Caller::kNobody &&
-             (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))) {
+            (caller == Caller::kNobody && !BecomeNobody())) {
             _exit(125);
         }
         for (std::string& entry : env) {
@@ -219,26 +224,29 @@ std::string Mismatch(const Target& target, const Case& row, pid_t child, bool fu
     Written(target.scratch + "/calls", "");
     const Outcome run = Run(target, argv, row.caller, full, row.ranges, row.fail);
     const std::string calls = Read(target.scratch + "/calls", true);
-    // What schedassign left, schedreport reads back.
-    const std::string line = ReportLine(pid, after);
-    const Outcome back = row.argv[0] != "schedassign"
-                             ? Outcome{line, "", 0}
-                             : Run(target, {"schedreport", pid}, Caller::kRoot, false, row.ranges);
-    const std::string checks[][3] = {
+    std::vector<std::array<std::string, 3>> checks = {
         {"stdout", run.out, full ? "" : Expanded(row.out, Padded(pid, 5))},
         {"stderr", run.err, ""},
         {"status", std::to_string(run.status), std::to_string(full && !row.out.empty() ? 1 : row.status)},
         {"calls", calls, standin ? Expanded("loaded" + (row.calls.empty() ? "" : ";" + row.calls), pid) : ""},
         {"policy and priority", standin ? Read(target.scratch + "/state") : Shown(Get(child)),
          standin ? state(after) : Shown(after)},
-        {"read back", back.out + back.err + " (status " + std::to_string(back.status) + ")",
-         line + " (status 0)"},
     };
+    if (row.argv[0] == "schedassign") {
+        // What schedassign left, schedreport reads back.
+        const Outcome back = Run(target, {"schedreport", pid}, Caller::kRoot, false, row.ranges);
+        checks.push_back({"read back", back.out + back.err + " (status " + std::to_string(back.status) + ")",
+                          ReportLine(pid, after) + " (status 0)"});
+    }
     std::string wrong;
     for (const auto& [what, got, expected] : checks) {
+        // Both shown from a little before the first byte that differs.
+        const auto at =
+            std::mismatch(got.begin(), got.end(), expected.begin(), expected.end()).first - got.begin();
+        const size_t from = at > 40 ? static_cast<size_t>(at) - 20 : 0;
         if (got != expected) {
-            wrong += (wrong.empty() ? "" : "; ") + what + " \"" + Escaped(got) + "\", expected \"" +
-                     Escaped(expected) + "\"";
+            wrong += (wrong.empty() ? "" : "; ") + what + " \"" + Escaped(got, from) + "\", expected \"" +
+                     Escaped(expected, from) + "\"";
         }
     }
     return wrong.empty() || !full ? wrong : "with stdout on /dev/full: " + wrong;
@@ -295,6 +303,10 @@ std::string OwnNamespace()
     }
     std::fflush(stdout);
     const pid_t init = fork();
+    if (init < 0) {
+        std::printf("FAIL: cannot start the PID namespace's process 1: %s\n", std::strerror(errno));
+        std::exit(1);
+    }
     if (init > 0) {
         // Ended at once: this process can start nothing once the
         // namespace's process 1 is gone, not even a sanitizer's thread.
@@ -302,8 +314,7 @@ std::string OwnNamespace()
         _exit(status >= 0 && status < 128 ? status : 1);
     }
     prctl(PR_SET_PDEATHSIG, SIGKILL);
-    const bool proc = init == 0 &&
-                      (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 ||
+    const bool proc = (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 ||
                        mount(nullptr, "/proc", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0) &&
                       mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) == 0;
     return proc ? "" : "no /proc can be mounted for the runner's own PID namespace";
@@ -344,13 +355,18 @@ bool MayRunAsNobody(const Target& target)
     }
     const pid_t child = fork();
     if (child == 0) {
-        bool reached = setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
+        bool reached = BecomeNobody();
         for (const std::string& file : files) {
             reached = reached && access(file.c_str(), R_OK | X_OK) == 0;
         }
         _exit(reached ? 0 : 1);
     }
-    return Wait(child) == 0;
+    const int status = Wait(child);
+    if (status < 0) {
+        std::printf("FAIL: cannot start a child to become nobody\n");
+        std::exit(1);
+    }
+    return status == 0;
 }
 
 // "" when the stand-in is in place: it logs "loaded" as it is loaded, before
@@ -395,8 +411,10 @@ int Guest(Target& target, const std::vector<const Case*>& rows)
     size_t run = 0;
     for (const char* dir : {"/static", "/musl", "/uclibc", "/usr/bin"}) {
         target.binDir = dir;
-        run += access(dir, F_OK) == 0 ? rows.size() : 0;
-        failed += access(dir, F_OK) == 0 ? RunRows(target, rows, dir) : 0;
+        if (access(dir, F_OK) == 0) {
+            run += rows.size();
+            failed += RunRows(target, rows, dir);
+        }
     }
     std::printf("%zu passed, %d failed\n", run - static_cast<size_t>(failed), failed);
     return failed;
@@ -456,23 +474,26 @@ int main(int argc, char** argv)
             selected.push_back(&row);
             realTime = realTime || NeedsRealTime(row);
             nobody = nobody || asNobody;
-            std::printf("%s", list ? (Describe(row) + "\n").c_str() : "");
+            if (list) {
+                std::printf("%s\n", Describe(row).c_str());
+            }
         }
     }
-    if (selected.empty() || list) {
+    if (!guest && (selected.empty() || list)) {
         std::printf("%s", selected.empty() ? "FAIL: no row of the table is selected\n" : "");
         return selected.empty() ? 1 : 0;
     }
     // The guest is a machine of the test's own; elsewhere every row runs in
-    // the runner's own PID namespace, or none does.
+    // the runner's own PID namespace, or none does. From here on the guest
+    // ends the boot, whatever happens.
     std::string skip = guest ? "" : OwnNamespace();
     char scratch[] = "/tmp/sched-e2e-XXXXXX";
-    if (skip.empty() && mkdtemp(scratch) == nullptr) {
-        std::printf("FAIL: no scratch directory can be made in /tmp; no row was run\n");
-        return 1;
-    }
-    target.scratch = skip.empty() ? scratch : "";
-    const std::string missing = skip.empty() && target.kernel == kStandin ? StandinMissing(target) : "";
+    const bool made = skip.empty() && mkdtemp(scratch) != nullptr;
+    target.scratch = made ? scratch : "";
+    const std::string missing = !skip.empty()               ? ""
+                                : !made                     ? "no scratch directory can be made in /tmp"
+                                : target.kernel == kStandin ? StandinMissing(target)
+                                                            : "";
     if (skip.empty() && target.kernel == kHost && realTime && !MaySetRealTime()) {
         skip = "this host refuses to let us set a real-time policy on a child (needs CAP_SYS_NICE)";
     } else if (skip.empty() && target.kernel == kHost && nobody && !MayRunAsNobody(target)) {
@@ -490,7 +511,7 @@ int main(int argc, char** argv)
                        : RunRows(target, selected, kernel == "host" ? "host " + rows : "stand-in");
     }
     for (const char* file : {"/stdout", "/stderr", "/state", "/calls", "/libsched_standin.so", ""}) {
-        if (!target.scratch.empty()) {
+        if (made) {
             std::remove((target.scratch + file).c_str());  // the directory last
         }
     }

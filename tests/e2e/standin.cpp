@@ -30,6 +30,7 @@ struct Record {  // a range (policy, min, max) or a process (pid, policy, priori
     int b;
 };
 constexpr int kMaxRecords = 8;
+static_assert(std::size(kExpectedPolicies) <= kMaxRecords, "a default range for each policy");
 Record processes[kMaxRecords];  // as the state file holds them, and how many
 int processCount = 0;
 
@@ -38,11 +39,11 @@ int Parse(const char* name, const char* text, Record* records)
 {
     int count = 0;
     for (const char* at = text; *at != '\0'; ++count) {
-        long fields[3] = {};
+        long long fields[3] = {};
         bool whole = count < kMaxRecords;
         for (int field = 0; field < 3 && whole; ++field) {
             char* end = nullptr;
-            fields[field] = std::strtol(at, &end, 10);
+            fields[field] = std::strtoll(at, &end, 10);
             whole = end != at && fields[field] >= INT_MIN && fields[field] <= INT_MAX &&
                     (*end == (field < 2 ? ':' : ',') || (field == 2 && *end == '\0'));
             at = end + (whole && *end != '\0' ? 1 : 0);
@@ -82,16 +83,23 @@ bool Called(const char* name, const char* format = "", long a = 0, long b = 0, l
         std::fputc('\n', file);
         std::fclose(file);
     }
+    static const char* const kCalls[] = {"min", "max", "set", "policy", "param"};
+    bool listed = false;
     const char* item = std::getenv("SCHED_STANDIN_FAIL");
     for (size_t length = 0; item != nullptr && *item != '\0';
          item += length + (item[length] == ',' ? 1 : 0)) {
         length = std::strcspn(item, ",");
-        if (std::strncmp(item, name, length) == 0 && name[length] == '\0') {
-            errno = EPERM;
+        const std::string_view call(item, length);
+        if (std::none_of(std::begin(kCalls), std::end(kCalls),
+                         [call](const char* known) { return call == known; })) {
+            std::fprintf(stderr, "sched standin: SCHED_STANDIN_FAIL: cannot honour \"%.60s\"\n", item);
+            errno = EINVAL;
             return true;
         }
+        listed = listed || call == name;
     }
-    return false;
+    errno = listed ? EPERM : errno;
+    return listed;
 }
 
 __attribute__((constructor)) void Loaded()
@@ -124,8 +132,13 @@ int Process(pid_t pid)
     if (file != nullptr) {
         std::fclose(file);
     }
-    text[length] = '\0';  // a file that fills the buffer holds more records than it models
-    processCount = Parse("SCHED_STANDIN_STATE", length < sizeof text - 1 ? text : "more records", processes);
+    text[length] = '\0';
+    // A file that fills the buffer holds more records than it models.
+    if (length == sizeof text - 1) {
+        std::fprintf(stderr, "sched standin: SCHED_STANDIN_STATE: cannot honour more than %d records\n",
+                     kMaxRecords);
+    }
+    processCount = length < sizeof text - 1 ? Parse("SCHED_STANDIN_STATE", text, processes) : -1;
     return Find(processes, processCount, pid, pid < 0 ? EINVAL : ESRCH);
 }
 
