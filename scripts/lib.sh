@@ -37,9 +37,8 @@ sysroot() {  # sysroot LIBC FILE
     return $((status != 0))
 }
 
-# For scripts/LIBC-sysroot: builds LIBC with BUILD, unless it is there whole
-# (each FILE), into LIBC/ beside the kernel cache, keyed by KEY (what it is
-# built from) and the script, and prints its path, $entry (its log: $log).
+# For scripts/LIBC-sysroot: builds LIBC with BUILD into LIBC/ beside the kernel cache, keyed by
+# KEY and the script, unless it is there whole (each FILE); prints its path, $entry (log: $log).
 #   build_sysroot LIBC KEY BUILD FILE...
 build_sysroot() {
     local kernels=${SCHED_KERNEL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/schedtools/kernel} dir

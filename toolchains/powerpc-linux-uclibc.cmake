@@ -1,6 +1,5 @@
-# Cross build for the target against uClibc-ng, linked statically: a test
-# build, never shipped (cpack refuses): a static program carries the
-# library's LGPL-2.1 obligations, and the musl build behaves the same.
+# Cross build for the target against uClibc-ng, linked statically: a test build, never shipped
+# (cpack refuses): a static program carries its LGPL-2.1 obligations; the musl build behaves the same.
 #   cmake -B build-ppc-uclibc -DCMAKE_TOOLCHAIN_FILE=toolchains/powerpc-linux-uclibc.cmake
 # SCHED_UCLIBC_SYSROOT is the uClibc-ng that scripts/uclibc-sysroot builds.
 set(SCHED_LIBC uclibc)
