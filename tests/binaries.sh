@@ -1,17 +1,13 @@
 #!/bin/sh
-# binaries.sh CHECK EXPECTED PROGRAM...
-# What readelf and file(1) tell of each built program, the target's as well
-# as the host's:
-#   linkage dynamic|static  the C library alone; or no program interpreter
-#                           and no shared library at all
-#   hardening "LIST" DB     each hardening the build's flags promise, of:
-#                           fortify (a __printf_chk call), stack-protector
-#                           (__stack_chk_fail), relro (a GNU_RELRO segment),
-#                           bind-now (BIND_NOW); the first two also in the
-#                           compile command of every product object, as the
-#                           compilation database DB gives them
-#   architecture PATTERN    file(1)'s description matches PATTERN; skipped
-#                           (77) where file(1) is missing
+# binaries.sh CHECK EXPECTED PROGRAM...: what readelf and file(1) tell of each
+# built program, the target's as well as the host's:
+#   linkage dynamic|static  the C library alone; or no interpreter, no library
+#   hardening "LIST" DB     each of fortify (a __printf_chk call),
+#                           stack-protector (__stack_chk_fail), relro (GNU_RELRO),
+#                           bind-now (BIND_NOW) that LIST holds; the first two
+#                           also in the compile command of every product object
+#                           of the compilation database DB
+#   architecture PATTERN    file(1)'s description matches; without file(1), 77
 check=$1
 expected=$2
 shift 2

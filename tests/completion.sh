@@ -8,8 +8,8 @@ sleep 1000 &
 sleeper=$!
 trap 'kill $sleeper' EXIT
 
-# offers WORD... : completes the command line WORD... (the last word being
-# the one under the cursor) and prints the offers, sorted, on one line.
+# offers WORD...: the offers, sorted, on one line, for the command line WORD...
+# whose last word is the one under the cursor.
 offers() {
     COMP_WORDS=("$@")
     COMP_CWORD=$(($# - 1))
@@ -18,12 +18,9 @@ offers() {
     [ ${#COMPREPLY[@]} -eq 0 ] || printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' '
 }
 expect() {  # expect DESCRIPTION ACTUAL EXPECTED
-    if [ "$2" = "$3" ]; then
-        echo "ok: $1"
-    else
-        echo "FAIL: $1: offered [$2], expected [$3]"
-        failures=$((failures + 1))
-    fi
+    [ "$2" = "$3" ] && echo "ok: $1" && return
+    echo "FAIL: $1: offered [$2], expected [$3]"
+    failures=$((failures + 1))
 }
 among() { tr ' ' '\n' <<<"$1" | grep -x "$2"; }  # among OFFERS PID: PID, if it is one of OFFERS
 

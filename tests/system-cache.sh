@@ -1,17 +1,15 @@
 #!/usr/bin/env bash
 # The system test's kernel cache, with a stub in place of the kernel build:
-# two cold runs side by side build the kernel once and both find it whole;
-# a run stopped by TERM while it waits for another's build stops at once;
-# a run stopped by TERM while it builds stops the build and leaves nothing
-# behind, not even a cache entry.
+# two cold runs side by side build the kernel once and both find it whole; a
+# run stopped by TERM stops at once while it waits for another's build, and
+# while it builds stops the build and leaves nothing behind, not even an entry.
 set -u
 cd "$(dirname "$0")/.." || exit 1
 . scripts/lib.sh
 work=$(scratch system-cache) || exit 1
 trap 'kill -TERM $(jobs -p) 2>/dev/null; wait; rm -rf "$work"' EXIT
 export SCHED_KERNEL_CACHE="$work/cache" SYSTEM_TEST_BUILD="$work/build"
-# Whether the stub's own sleep still runs.
-stub_runs() {
+stub_runs() {  # whether the stub's own sleep still runs
     local cmdline
     for cmdline in /proc/[0-9]*/cmdline; do
         [ "$(tr '\0' ' ' 2>/dev/null <"$cmdline")" = "sleep $1 " ] && return 0

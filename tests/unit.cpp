@@ -1,7 +1,6 @@
-// The conversion and the two table lookups that both programs share, on
-// every build that can run it (under qemu-user for PowerPC). The lookups are
-// held to the expected table over every text one edit away from a keyword or
-// a report name, and every number near the table's.
+// The conversion and the two table lookups that both programs share, on every
+// build that can run it (under qemu-user for PowerPC), the lookups held to the
+// expected table.
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -53,9 +52,8 @@ int main()
         Expect(WholeDecimalToInt(text, &value) && value == expected, "not read as its whole number", text);
     }
 
-    // Each report name, and every text one edit away from a keyword or a
-    // report name: each character replaced by any other byte, or deleted;
-    // any byte inserted anywhere. A few more, the numbers in digits first.
+    // Each report name, and every text one edit away from a keyword or a report
+    // name: a character replaced by any byte, or deleted; any byte inserted.
     std::vector<std::string> texts{"", "0", "1", "2", "4", "64", "256", "1024", " FIFO", "FIFOS", "FIFO\n"};
     for (const ExpectedPolicy& policy : kExpectedPolicies) {
         for (const std::string name : {policy.keyword, policy.reportName}) {
@@ -73,8 +71,8 @@ int main()
         Expect(PolicyFromKeyword(text.c_str()) == ExpectedNumber(text), "keyword lookup", text);
     }
 
-    // Every number from -65536 to 65535, and every one with one or two bits
-    // set, its negation and its complement: the expected report name.
+    // Every number from -65536 to 65535, and every one with one or two bits set,
+    // its negation and its complement.
     std::vector<int> numbers;
     for (int number = -65536; number <= 65535; ++number) {
         numbers.push_back(number);

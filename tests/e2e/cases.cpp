@@ -1,18 +1,13 @@
-// The end-to-end cases, one behaviour a row, each naming the kernels it
-// holds on: this host's real kernel lacks the extension policies, the
-// stand-in alone can be given any range or forced to fail, the guest's kernel
-// has every policy. Pid text names only the child (the stand-in's is above
-// any pid_max), 0, negative pids or pids above PID_MAX_LIMIT, but 1 and
-// 99999 on the guest, a machine of the test's own; it is built around
-// "{pid}" so that a faulty conversion names the child, where the row sees it.
+// The end-to-end cases, one behaviour a row, each naming the kernels it holds
+// on: this host's lacks the extension policies, the stand-in alone can be
+// given any range or forced to fail, the guest's has every policy. Pid text
+// names only the child (the stand-in's is above any pid_max), 0, negative pids
+// or pids above PID_MAX_LIMIT, but 1 and 99999 on the guest, a machine of the
+// test's own; it is built around "{pid}", so that a faulty conversion names
+// the child, where the row sees it.
 #include "cases.h"
 
 #include <algorithm>
-
-const char kAssignUsage[] =
-    "schedassign [pid] [FIFO | RR | OTHER | MGMT | CALLP | IO | MTC ] [priority]\n"
-    "When policy is OTHER, either don't specify a priority or use 0 as priority\n";
-const char kReportUsage[] = "schedreport [pid]\r\n";
 
 std::string Padded(std::string text, size_t width)
 {
@@ -29,6 +24,10 @@ std::string ReportLine(const std::string& pid, Sched sched)
 
 namespace {
 
+const char kAssignUsage[] =
+    "schedassign [pid] [FIFO | RR | OTHER | MGMT | CALLP | IO | MTC ] [priority]\n"
+    "When policy is OTHER, either don't specify a priority or use 0 as priority\n";
+const char kReportUsage[] = "schedreport [pid]\r\n";
 using Args = std::vector<std::string>;
 const char P[] = "{pid}";
 const char A[] = "schedassign";
@@ -50,11 +49,6 @@ std::string RangeError(const std::string& keyword, int min, int max)
 {
     return "Error: priority for " + keyword + " policy must be between " + std::to_string(min) + " and " +
            std::to_string(max) + "\n";
-}
-
-std::string NotValid(const std::string& keyword)
-{
-    return keyword + " is not a valid policy\n";
 }
 
 std::string Bounds(int policy)
@@ -132,7 +126,7 @@ std::vector<Case> Build()
     for (const char* keyword : {"fifo", "Fifo", "FIFO ", "FIF", "SCHED_FIFO", "1", "", "mgmt", "%s%n",
                                 "%s%n%x%p%999999d", "{long}", "\xff\xfe\x80\xc3", "FI\nFO", "RR\r",
                                 "\x1b[2J"}) {
-        add({.argv = {A, P, keyword, "10"}, .out = NotValid(keyword)});
+        add({.argv = {A, P, keyword, "10"}, .out = std::string(keyword) + " is not a valid policy\n"});
     }
 
     // Pid text must be a whole decimal number; any other never reaches the

@@ -1,7 +1,6 @@
 // The scheduling policies as the tests expect them, written apart from the
-// programs' own table so that a wrong row there is caught (the unit test's
-// lookups, the case table's rows and the stand-in's ranges follow from it);
-// what a row of the end-to-end cases holds; the texts the programs print.
+// programs' own table so that a wrong row there is caught (the unit test, the
+// case table and the stand-in's ranges follow from it); what a case holds.
 #ifndef SCHEDTOOLS_TESTS_CASES_H
 #define SCHEDTOOLS_TESTS_CASES_H
 
@@ -40,8 +39,6 @@ constexpr const char* ExpectedReportName(int number)
     return row == std::end(kExpectedPolicies) ? "Unknown policy name" : row->reportName;
 }
 
-extern const char kAssignUsage[];
-extern const char kReportUsage[];
 constexpr int kResetOnFork = 0x40000000;  // the flag the kernel ORs into a policy number
 constexpr int kStandinChild = 4194812;    // above any pid_max: no real process
 

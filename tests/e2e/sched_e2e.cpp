@@ -3,15 +3,14 @@
 //             --bin-dir DIR [--standin LIB] [-- LAUNCHER...]
 //   sched_e2e --kernel host|standin|guest [--rows ...] --list
 //   sched_e2e            as process 1, the system test's guest /init
-// --kernel host runs the real kernel's rows that need nothing of this host,
-// a real-time policy or running as nobody, or the few run on each CPU model
-// under qemu-user; --kernel standin the stand-in's rows, standin.cpp
-// preloaded. "--" puts what follows before each program, as an emulator.
-// Both run in a PID namespace of the runner's own (in a user namespace
-// without root), where it is process 1 and every pid names a process that
-// it started or none, or not at all. As /init it runs the guest's rows on a
-// machine of its own. Exits 0 when every row holds, 1 on a failure, 77 (a
-// skip) when this host cannot give what the rows need, 2 on bad usage.
+// The host's rows run on the real kernel by what they need of this host
+// (nothing, a real-time policy, running as nobody; "cores": on each CPU model
+// under qemu-user), the stand-in's with standin.cpp preloaded, both in a PID
+// namespace of the runner's own (without root, in a user namespace) where
+// every pid names a process that it started or none, or not at all; the
+// guest's on a machine of their own. "--" puts what follows before each
+// program, as an emulator. Exits 0 when every row holds, 1 on a failure, 77
+// (a skip) when this host cannot give what the rows need, 2 on bad usage.
 #include <fcntl.h>
 #include <grp.h>
 #include <sched.h>
@@ -31,26 +30,28 @@
 
 #include "cases.h"
 
+using std::string;
+
 namespace {
 
-using Strings = std::vector<std::string>;
+using Strings = std::vector<string>;
 
-struct Target {
-    Kernel kernel;
-    std::string binDir;
-    Strings launcher;
-    std::string standin;
-    std::string scratch;  // for what a program writes, and the stand-in's files
-};
+// The command line's kernel, programs, launcher and stand-in, and the
+// scratch directory for what a program writes and the stand-in's files.
+Kernel kernel = kHost;
+string binDir;
+Strings launcher;
+string standin;
+string scratch;
 
-std::string Expanded(std::string text, const std::string& pid)
+string Expanded(string text, const string& pid)
 {
-    static const std::string kLong(100000, 'K');
-    static const std::string kNines(100000, '9');
-    static const std::string kSevens = "-" + std::string(99999, '7');
+    static const string kLong(100000, 'K');
+    static const string kNines(100000, '9');
+    static const string kSevens = "-" + string(99999, '7');
     for (const auto& [from, to] :
          {std::pair{"{long}", &kLong}, {"{9s}", &kNines}, {"{-7s}", &kSevens}, {"{pid}", &pid}}) {
-        for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to->size())) {
+        for (size_t at = text.find(from); at != string::npos; at = text.find(from, at + to->size())) {
             text.replace(at, std::strlen(from), *to);
         }
     }
@@ -58,37 +59,36 @@ std::string Expanded(std::string text, const std::string& pid)
 }
 
 // Text as a C literal would show it, 60 characters of it from byte `from`.
-std::string Escaped(const std::string& text, size_t from = 0)
+string Escaped(const string& text, size_t from = 0)
 {
-    std::string shown = from == 0 ? "" : "(from byte " + std::to_string(from) + ") ";
+    string shown = from == 0 ? "" : "(from byte " + std::to_string(from) + ") ";
     for (const unsigned char c : text.substr(std::min(from, text.size()), 60)) {
         char code[8];
         std::snprintf(code, sizeof code, c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\x%02x", c);
-        shown += (c >= ' ' && c < 0x7f) ? std::string(1, static_cast<char>(c)) : std::string(code);
+        shown += (c >= ' ' && c < 0x7f) ? string(1, static_cast<char>(c)) : string(code);
     }
     return text.size() > from + 60 ? shown + "...(" + std::to_string(text.size()) + " bytes)" : shown;
 }
 
-std::string Shown(Sched sched, const char* between = " ")
+string Shown(Sched sched, const char* between = " ")
 {
     return std::to_string(sched.policy) + between + std::to_string(sched.priority);
 }
 
-// A file's lines joined by ";" when `joined`, else the whole of it.
-std::string Read(const std::string& path, bool joined = false)
+string Read(const string& path)
 {
-    std::string text;
+    string text;
     FILE* file = std::fopen(path.c_str(), "r");
     for (int c = file != nullptr ? std::fgetc(file) : EOF; c != EOF; c = std::fgetc(file)) {
-        text += joined && c == '\n' ? ';' : static_cast<char>(c);
+        text += static_cast<char>(c);
     }
     if (file != nullptr) {
         std::fclose(file);
     }
-    return joined && !text.empty() && text.back() == ';' ? text.substr(0, text.size() - 1) : text;
+    return text;
 }
 
-bool Written(const std::string& path, const std::string& text)
+bool Written(const string& path, const string& text)
 {
     FILE* file = std::fopen(path.c_str(), "w");
     const bool put = file != nullptr && std::fputs(text.c_str(), file) >= 0;
@@ -109,31 +109,28 @@ bool BecomeNobody()
 }
 
 struct Outcome {
-    std::string out;
-    std::string err;
+    string out;
+    string err;
     int status;
 };
 
-// Runs a program under test through the launcher, as `caller`, with stdout
-// on /dev/full when `full`, the stand-in steered by `ranges` and `fail`
-// (other programs read no environment); collects what it writes.
-Outcome Run(const Target& target, Strings argv, Caller caller, bool full, const std::string& ranges = "",
-            const std::string& fail = "")
+// Runs a program under test through the launcher, as `caller`, stdout on
+// /dev/full when `full`, the stand-in steered by `ranges` and `fail`.
+Outcome Run(Strings argv, Caller caller, bool full, const char* ranges = "", const char* fail = "")
 {
-    Strings env{"SCHED_STANDIN_STATE=" + target.scratch + "/state",
-                "SCHED_STANDIN_LOG=" + target.scratch + "/calls", "SCHED_STANDIN_RANGES=" + ranges,
-                "SCHED_STANDIN_FAIL=" + fail};
-    argv[0] = target.binDir + "/" + argv[0];
-    if (target.kernel == kStandin && target.launcher.empty()) {
-        env.push_back("LD_PRELOAD=" + target.standin);
-    } else if (target.kernel == kStandin) {
-        argv.insert(argv.begin(), {"-E", "LD_PRELOAD=" + target.standin});  // for the emulated program alone
+    Strings env{"SCHED_STANDIN_STATE=" + scratch + "/state", "SCHED_STANDIN_LOG=" + scratch + "/calls",
+                string("SCHED_STANDIN_RANGES=") + ranges, string("SCHED_STANDIN_FAIL=") + fail};
+    argv[0] = binDir + "/" + argv[0];
+    if (kernel == kStandin && launcher.empty()) {
+        env.push_back("LD_PRELOAD=" + standin);
+    } else if (kernel == kStandin) {
+        argv.insert(argv.begin(), {"-E", "LD_PRELOAD=" + standin});  // for the emulated program alone
     }
-    argv.insert(argv.begin(), target.launcher.begin(), target.launcher.end());
+    argv.insert(argv.begin(), launcher.begin(), launcher.end());
     std::vector<char*> cargv(argv.size() + 1, nullptr);
-    std::transform(argv.begin(), argv.end(), cargv.begin(), [](std::string& text) { return text.data(); });
-    const std::string out = target.scratch + "/stdout";
-    const std::string err = target.scratch + "/stderr";
+    std::transform(argv.begin(), argv.end(), cargv.begin(), [](string& text) { return text.data(); });
+    const string out = scratch + "/stdout";
+    const string err = scratch + "/stderr";
     const pid_t child = fork();
     if (child == 0) {
         const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
@@ -144,7 +141,7 @@ Outcome Run(const Target& target, Strings argv, Caller caller, bool full, const 
             (caller == Caller::kNobody && !BecomeNobody())) {
             _exit(125);
         }
-        for (std::string& entry : env) {
+        for (string& entry : env) {
             putenv(entry.data());
         }
         execvp(cargv[0], cargv.data());
@@ -155,8 +152,7 @@ Outcome Run(const Target& target, Strings argv, Caller caller, bool full, const 
     return {full ? "" : Read(out), status < 0 ? "cannot start it" : Read(err), status};
 }
 
-// A child that waits to be killed; in the runner's PID namespace, or the
-// guest, it cannot outlive the runner.
+// A child that waits to be killed; in the runner's PID namespace, or the guest, it cannot outlive it.
 pid_t Child()
 {
     const pid_t child = fork();
@@ -175,8 +171,7 @@ void End(pid_t child)
     }
 }
 
-// A process's policy and priority, set and read through the kernel's own
-// calls, the reference for what a program changed.
+// The kernel's own calls, the reference for what a program changed.
 bool Set(pid_t pid, Sched sched)
 {
     sched_param param{};
@@ -207,38 +202,38 @@ bool NeedsRealTime(const Case& row)
 }
 
 // Runs `row` on `child`, with stdout on /dev/full when `full`; what differed.
-std::string Mismatch(const Target& target, const Case& row, pid_t child, bool full)
+string Mismatch(const Case& row, pid_t child, bool full)
 {
-    const bool standin = target.kernel == kStandin;
-    const std::string pid = std::to_string(child);
+    const bool modelled = kernel == kStandin;  // the stand-in models the processes
+    const string pid = std::to_string(child);
     Strings argv(row.argv.size());
     std::transform(row.argv.begin(), row.argv.end(), argv.begin(),
                    [&pid](const auto& arg) { return Expanded(arg, pid); });
-    if (!standin && !Set(child, row.before)) {
+    if (!modelled && !Set(child, row.before)) {
         return "cannot put the child under " + Shown(row.before);
     }
     // The stand-in's processes: the child and this one (pid 0).
     const Sched after = After(row);
     auto state = [&pid](Sched sched) { return pid + ":" + Shown(sched, ":") + ",0:0:0"; };
-    Written(target.scratch + "/state", state(row.before));
-    Written(target.scratch + "/calls", "");
-    const Outcome run = Run(target, argv, row.caller, full, row.ranges, row.fail);
-    const std::string calls = Read(target.scratch + "/calls", true);
-    std::vector<std::array<std::string, 3>> checks = {
+    Written(scratch + "/state", state(row.before));
+    Written(scratch + "/calls", "");
+    const Outcome run = Run(argv, row.caller, full, row.ranges, row.fail);
+    std::vector<std::array<string, 3>> checks = {
         {"stdout", run.out, full ? "" : Expanded(row.out, Padded(pid, 5))},
         {"stderr", run.err, ""},
         {"status", std::to_string(run.status), std::to_string(full && !row.out.empty() ? 1 : row.status)},
-        {"calls", calls, standin ? Expanded("loaded" + (row.calls.empty() ? "" : ";" + row.calls), pid) : ""},
-        {"policy and priority", standin ? Read(target.scratch + "/state") : Shown(Get(child)),
-         standin ? state(after) : Shown(after)},
+        {"calls", Read(scratch + "/calls"),
+         modelled ? Expanded("loaded;" + row.calls + (row.calls.empty() ? "" : ";"), pid) : ""},
+        {"policy and priority", modelled ? Read(scratch + "/state") : Shown(Get(child)),
+         modelled ? state(after) : Shown(after)},
     };
     if (row.argv[0] == "schedassign") {
         // What schedassign left, schedreport reads back.
-        const Outcome back = Run(target, {"schedreport", pid}, Caller::kRoot, false, row.ranges);
+        const Outcome back = Run({"schedreport", pid}, Caller::kRoot, false, row.ranges);
         checks.push_back({"read back", back.out + back.err + " (status " + std::to_string(back.status) + ")",
                           ReportLine(pid, after) + " (status 0)"});
     }
-    std::string wrong;
+    string wrong;
     for (const auto& [what, got, expected] : checks) {
         // Both shown from a little before the first byte that differs.
         const auto at =
@@ -252,27 +247,26 @@ std::string Mismatch(const Target& target, const Case& row, pid_t child, bool fu
     return wrong.empty() || !full ? wrong : "with stdout on /dev/full: " + wrong;
 }
 
-std::string Describe(const Case& row)
+string Describe(const Case& row)
 {
     static const char* const kCallers[] = {"", " as nobody", " with stdout closed"};
-    std::string text = row.argv[0];
+    string text = row.argv[0];
     for (auto arg = row.argv.begin() + 1; arg != row.argv.end(); ++arg) {
         text += " [" + Escaped(*arg) + "]";
     }
     return text + kCallers[static_cast<int>(row.caller)];
 }
 
-// Runs each row as it is and on /dev/full; prints each failure and then
-// "LABEL: N cases, M failed".
-int RunRows(const Target& target, const std::vector<const Case*>& rows, const std::string& label)
+// Runs each row as it is and on /dev/full; prints each failure, then "LABEL: N cases, M failed".
+int RunRows(const std::vector<const Case*>& rows, const string& label)
 {
-    const std::string self = Shown(Get(0));
+    const string self = Shown(Get(0));
     int failed = 0;
     for (const Case* row : rows) {
-        const pid_t child = target.kernel == kStandin ? kStandinChild : Child();
-        std::string wrong = child < 0 ? "cannot start a child process" : Mismatch(target, *row, child, false);
-        wrong = wrong.empty() ? Mismatch(target, *row, child, true) : wrong;
-        if (target.kernel != kStandin) {
+        const pid_t child = kernel == kStandin ? kStandinChild : Child();
+        string wrong = child < 0 ? "cannot start a child process" : Mismatch(*row, child, false);
+        wrong = wrong.empty() ? Mismatch(*row, child, true) : wrong;
+        if (kernel != kStandin) {
             End(child);
         }
         wrong = wrong.empty() && Shown(Get(0)) != self ? "the runner's own policy changed" : wrong;
@@ -285,21 +279,20 @@ int RunRows(const Target& target, const std::vector<const Case*>& rows, const st
     return failed;
 }
 
-// Makes this process the first of a PID namespace of its own, with its own
-// /proc (for the tools that read it) in a mount namespace whose mounts reach
-// no other: "/" made private, or in a chroot, where "/" is no mount point,
-// the /proc there. Without root, in a user namespace. Returns why not, or "".
-std::string OwnNamespace()
+// Makes this process the first of a PID namespace of its own (without root,
+// in a user namespace), with its own /proc for the tools that read it, in a
+// mount namespace whose mounts reach no other: "/" made private, or in a
+// chroot, where "/" is no mount point, the /proc there. Returns why not, or "".
+string OwnNamespace()
 {
-    const std::string ids[] = {std::to_string(geteuid()), std::to_string(getegid())};
+    const string ids[] = {std::to_string(geteuid()), std::to_string(getegid())};
     if (ids[0] != "0" && (unshare(CLONE_NEWUSER) != 0 || !Written("/proc/self/setgroups", "deny") ||
                           !Written("/proc/self/uid_map", "0 " + ids[0] + " 1") ||
                           !Written("/proc/self/gid_map", "0 " + ids[1] + " 1"))) {
-        return std::string("no user namespace for a PID namespace of the runner's own: ") +
-               std::strerror(errno);
+        return string("no user namespace for a PID namespace of the runner's own: ") + std::strerror(errno);
     }
     if (unshare(CLONE_NEWPID | CLONE_NEWNS) != 0) {
-        return std::string("no PID namespace of the runner's own can be made: ") + std::strerror(errno);
+        return string("no PID namespace of the runner's own can be made: ") + std::strerror(errno);
     }
     std::fflush(stdout);
     const pid_t init = fork();
@@ -321,13 +314,13 @@ std::string OwnNamespace()
 }
 
 // The file that execvp runs for `name`.
-std::string OnPath(const std::string& name)
+string OnPath(const string& name)
 {
     const char* path = std::getenv("PATH");
-    const std::string dirs = name.find('/') == std::string::npos && path != nullptr ? path : "";
+    const string dirs = name.find('/') == string::npos && path != nullptr ? path : "";
     for (size_t at = 0, end = 0; at < dirs.size(); at = end + 1) {
         end = std::min(dirs.find(':', at), dirs.size());
-        std::string file = dirs.substr(at, end - at) + "/" + name;
+        string file = dirs.substr(at, end - at) + "/" + name;
         if (access(file.c_str(), X_OK) == 0) {
             return file;
         }
@@ -337,8 +330,7 @@ std::string OnPath(const std::string& name)
 
 // Whether this host lets the runner set a real-time policy, and whether
 // nobody can reach, read and execute the programs and the launcher, as
-// access(2) tells a child that became nobody: the programs never run here,
-// so that a broken one fails its rows.
+// access(2) tells a child that became nobody: the programs never run here.
 bool MaySetRealTime()
 {
     const pid_t child = Child();
@@ -347,73 +339,61 @@ bool MaySetRealTime()
     return allowed;
 }
 
-bool MayRunAsNobody(const Target& target)
+bool MayRunAsNobody()
 {
-    Strings files{target.binDir + "/schedassign", target.binDir + "/schedreport"};
-    if (!target.launcher.empty()) {
-        files.push_back(OnPath(target.launcher[0]));
-    }
+    const Strings files{binDir + "/schedassign", binDir + "/schedreport",
+                        launcher.empty() ? "/" : OnPath(launcher[0])};
     const pid_t child = fork();
     if (child == 0) {
-        bool reached = BecomeNobody();
-        for (const std::string& file : files) {
-            reached = reached && access(file.c_str(), R_OK | X_OK) == 0;
-        }
-        _exit(reached ? 0 : 1);
+        const auto reached = [](const string& file) { return access(file.c_str(), R_OK | X_OK) == 0; };
+        _exit(BecomeNobody() && std::all_of(files.begin(), files.end(), reached) ? 0 : 1);
     }
-    const int status = Wait(child);
-    if (status < 0) {
-        std::printf("FAIL: cannot start a child to become nobody\n");
-        std::exit(1);
-    }
-    return status == 0;
+    return Wait(child) == 0;
 }
 
-// "" when the stand-in is in place: it logs "loaded" as it is loaded, before
-// a program's main, which no fault of a program can stop. The loader splits
-// LD_PRELOAD at blanks and colons, so it is preloaded through a link in the
-// scratch directory.
-std::string StandinMissing(Target& target)
+// "" when the stand-in is in place: it logs "loaded" as it loads, before a
+// program's main, which no fault of a program can stop. The loader splits
+// LD_PRELOAD at blanks and colons: it is preloaded through a link in scratch.
+string StandinMissing()
 {
     char cwd[4096] = "";
-    const std::string given = target.standin;
-    const std::string absolute =
+    const string given = standin;
+    const string absolute =
         given[0] == '/' || getcwd(cwd, sizeof cwd) == nullptr ? given : cwd + ("/" + given);
-    target.standin = target.scratch + "/libsched_standin.so";
-    if (symlink(absolute.c_str(), target.standin.c_str()) != 0) {
+    standin = scratch + "/libsched_standin.so";
+    if (symlink(absolute.c_str(), standin.c_str()) != 0) {
         return "cannot link " + given;
     }
-    const Outcome run = Run(target, {"schedreport"}, Caller::kRoot, false);
-    const std::string calls = Read(target.scratch + "/calls", true);
-    return calls.compare(0, 6, "loaded") == 0
+    const Outcome run = Run({"schedreport"}, Caller::kRoot, false);
+    const string calls = Read(scratch + "/calls");
+    return calls.compare(0, 7, "loaded;") == 0
                ? ""
                : "the stand-in is not in place: preloading " + given + ", the call log holds \"" +
                      Escaped(calls) + "\"" + (run.err.empty() ? "" : " (stderr: " + Escaped(run.err) + ")");
 }
 
-// As /init: prints the cpu line of /proc/cpuinfo, so that the host sees the
-// core, runs the rows on each build in the initramfs and prints "N passed, M
+// As /init: prints the cpu line of /proc/cpuinfo, for the host to see the
+// core, runs the rows on each build in the initramfs, prints "N passed, M
 // failed"; returns M. It writes with stdio, never a C++ stream, whose first
 // use waits on a futex by the 32-bit-time call, which the test kernels lack
 // (no CONFIG_COMPAT_32BIT_TIME): glibc stops on its ENOSYS.
-int Guest(Target& target, const std::vector<const Case*>& rows)
+int Guest(const std::vector<const Case*>& rows)
 {
     if (access("/proc/self", F_OK) != 0) {
         mount("proc", "/proc", "proc", 0, nullptr);
     }
-    const std::string cpuinfo = "\n" + Read("/proc/cpuinfo");
+    const string cpuinfo = "\n" + Read("/proc/cpuinfo");
     const size_t cpu = cpuinfo.find("\ncpu\t");
-    const std::string line = cpu == std::string::npos ? "no cpu line" : cpuinfo.substr(cpu + 1);
+    const string line = cpu == string::npos ? "no cpu line" : cpuinfo.substr(cpu + 1);
     std::printf("%s\n", line.substr(0, line.find('\n')).c_str());
-    // Static with glibc, with musl and with uClibc-ng, and dynamic with its
-    // loader and C library in /lib, as a package or a root file system ships it.
+    // Static with glibc, musl and uClibc-ng; dynamic, as a package or a root file system ships it.
     int failed = 0;
     size_t run = 0;
     for (const char* dir : {"/static", "/musl", "/uclibc", "/usr/bin"}) {
-        target.binDir = dir;
+        binDir = dir;
         if (access(dir, F_OK) == 0) {
             run += rows.size();
-            failed += RunRows(target, rows, dir);
+            failed += RunRows(rows, dir);
         }
     }
     std::printf("%zu passed, %d failed\n", run - static_cast<size_t>(failed), failed);
@@ -424,21 +404,20 @@ int Guest(Target& target, const std::vector<const Case*>& rows)
 
 int main(int argc, char** argv)
 {
-    const bool guest = argc == 1;  // and process 1: it mounts /proc and ends the boot
-    Target target{guest ? kGuest : kHost, "", {}, "", ""};
-    std::string kernel = guest ? "guest" : "";
-    std::string rows = "plain";
+    const bool guest = argc == 1;         // and process 1: it mounts /proc and ends the boot
+    string named = guest ? "guest" : "";  // the kernel
+    string rows = "plain";
     bool list = false;
     bool usage = guest && getpid() != 1;
     for (int i = 1; i < argc && !usage; ++i) {
-        const std::string option = argv[i];
-        std::string* value = option == "--kernel"    ? &kernel
-                             : option == "--rows"    ? &rows
-                             : option == "--bin-dir" ? &target.binDir
-                             : option == "--standin" ? &target.standin
-                                                     : nullptr;
+        const string option = argv[i];
+        string* value = option == "--kernel"    ? &named
+                        : option == "--rows"    ? &rows
+                        : option == "--bin-dir" ? &binDir
+                        : option == "--standin" ? &standin
+                                                : nullptr;
         if (option == "--") {
-            target.launcher.assign(argv + i + 1, argv + argc);
+            launcher.assign(argv + i + 1, argv + argc);
             break;
         }
         list = list || option == "--list";
@@ -447,11 +426,11 @@ int main(int argc, char** argv)
             *value = argv[++i];
         }
     }
-    target.kernel = kernel == "standin" ? kStandin : kernel == "guest" ? kGuest : kHost;
+    kernel = named == "standin" ? kStandin : named == "guest" ? kGuest : kHost;
     unsetenv("LD_PRELOAD");  // what the runner was given to preload is no business of the programs'
-    if (usage || (kernel != "host" && kernel != "standin" && !(kernel == "guest" && (list || guest))) ||
+    if (usage || (named != "host" && named != "standin" && !(named == "guest" && (list || guest))) ||
         (rows != "plain" && rows != "realtime" && rows != "nobody" && rows != "cores") ||
-        (!list && !guest && (target.binDir.empty() || (kernel == "standin" && target.standin.empty())))) {
+        (!list && !guest && (binDir.empty() || (kernel == kStandin && standin.empty())))) {
         std::fprintf(
             stderr,
             "usage: %s --kernel host|standin [--rows plain|realtime|nobody|cores] --bin-dir DIR "
@@ -470,7 +449,7 @@ int main(int argc, char** argv)
         const bool ofClass = rows == "cores"    ? (row.kernels & kEveryCore) != 0
                              : rows == "nobody" ? asNobody
                                                 : !asNobody && NeedsRealTime(row) == (rows == "realtime");
-        if ((row.kernels & target.kernel) != 0 && (target.kernel != kHost || ofClass)) {
+        if ((row.kernels & kernel) != 0 && (kernel != kHost || ofClass)) {
             selected.push_back(&row);
             realTime = realTime || NeedsRealTime(row);
             nobody = nobody || asNobody;
@@ -483,20 +462,19 @@ int main(int argc, char** argv)
         std::printf("%s", selected.empty() ? "FAIL: no row of the table is selected\n" : "");
         return selected.empty() ? 1 : 0;
     }
-    // The guest is a machine of the test's own; elsewhere every row runs in
-    // the runner's own PID namespace, or none does. From here on the guest
-    // ends the boot, whatever happens.
-    std::string skip = guest ? "" : OwnNamespace();
-    char scratch[] = "/tmp/sched-e2e-XXXXXX";
-    const bool made = skip.empty() && mkdtemp(scratch) != nullptr;
-    target.scratch = made ? scratch : "";
-    const std::string missing = !skip.empty()               ? ""
-                                : !made                     ? "no scratch directory can be made in /tmp"
-                                : target.kernel == kStandin ? StandinMissing(target)
-                                                            : "";
-    if (skip.empty() && target.kernel == kHost && realTime && !MaySetRealTime()) {
+    // Every host or stand-in row runs in the runner's own PID namespace, or
+    // none does. From here on the guest ends the boot, whatever happens.
+    string skip = guest ? "" : OwnNamespace();
+    char dir[] = "/tmp/sched-e2e-XXXXXX";
+    const bool made = skip.empty() && mkdtemp(dir) != nullptr;
+    scratch = made ? dir : "";
+    const string missing = !skip.empty()        ? ""
+                           : !made              ? "no scratch directory can be made in /tmp"
+                           : kernel == kStandin ? StandinMissing()
+                                                : "";
+    if (skip.empty() && kernel == kHost && realTime && !MaySetRealTime()) {
         skip = "this host refuses to let us set a real-time policy on a child (needs CAP_SYS_NICE)";
-    } else if (skip.empty() && target.kernel == kHost && nobody && !MayRunAsNobody(target)) {
+    } else if (skip.empty() && kernel == kHost && nobody && !MayRunAsNobody()) {
         skip =
             "the programs cannot be run as nobody here (changing user needs the privilege, and every "
             "directory above the programs and the launcher must be open to nobody)";
@@ -507,12 +485,11 @@ int main(int argc, char** argv)
     } else if (!missing.empty()) {
         std::printf("FAIL: %s; no row was run\n", missing.c_str());
     } else {
-        failed = guest ? Guest(target, selected)
-                       : RunRows(target, selected, kernel == "host" ? "host " + rows : "stand-in");
+        failed = guest ? Guest(selected) : RunRows(selected, kernel == kHost ? "host " + rows : "stand-in");
     }
     for (const char* file : {"/stdout", "/stderr", "/state", "/calls", "/libsched_standin.so", ""}) {
         if (made) {
-            std::remove((target.scratch + file).c_str());  // the directory last
+            std::remove((scratch + file).c_str());  // the directory last
         }
     }
     std::fflush(stdout);

@@ -1,17 +1,15 @@
 // A stand-in for the target kernel's scheduler, preloaded into the unchanged
-// programs: it answers the five scheduling calls (min, max, set, policy and
-// param) from a model, so that the policies this host's kernel lacks can be
-// set and failures forced. The runner steers it by environment variables:
+// programs: it answers the five scheduling calls from a model, with the
+// extension policies and failures on demand, as environment variables say:
 //   SCHED_STANDIN_RANGES  "policy:min:max,...", a policy not listed unknown
-//                         (EINVAL); unset or empty, 0 to 0 for OTHER, else 1
-//                         to 99
-//   SCHED_STANDIN_STATE   a file "pid:policy:priority,...": the processes, pid
-//                         0 the caller; set rewrites it for the next program
+//                         (EINVAL); unset or empty, 0 to 0 for OTHER, else 1 to 99
+//   SCHED_STANDIN_STATE   a file "pid:policy:priority,...", pid 0 the caller;
+//                         set rewrites it for the next program
 //   SCHED_STANDIN_FAIL    "name,...": calls that fail (EPERM)
-//   SCHED_STANDIN_LOG     a file that gets a line a call ("set 812 2 10"),
-//                         after "loaded", written as it is loaded
-// A list of more than eight records, or not of that form, it refuses with a
-// line on standard error, and the call fails (EINVAL).
+//   SCHED_STANDIN_LOG     a file that gets "loaded;" on loading, then each call:
+//                         "loaded;min 4;max 4;set 812 4 10;"
+// A list it cannot honour whole (over eight records, a malformed or 33-bit
+// number, an unknown call) it refuses on stderr, and the call fails (EINVAL).
 #include <sched.h>
 
 #include <cerrno>
@@ -58,8 +56,7 @@ int Parse(const char* name, const char* text, Record* records)
     return count;
 }
 
-// The index of the record of `key` among `count`, or -1 with errno set to
-// `missing` (EINVAL after a refused list).
+// The index of `key` among `count` records, or -1, errno `missing` (EINVAL after a refusal).
 int Find(const Record* records, int count, int key, int missing)
 {
     for (int i = 0; i < count; ++i) {
@@ -71,28 +68,26 @@ int Find(const Record* records, int count, int key, int missing)
     return -1;
 }
 
-// Logs the call `name` with its arguments (`format` formats them); true,
-// with errno EPERM, when SCHED_STANDIN_FAIL lists it.
-bool Called(const char* name, const char* format = "", long a = 0, long b = 0, long c = 0)
+// Logs a call, `format` naming it up to the first blank; true, with errno
+// EPERM, when SCHED_STANDIN_FAIL lists it.
+bool Called(const char* format, long a = 0, long b = 0, long c = 0)
 {
     const char* log = std::getenv("SCHED_STANDIN_LOG");
     FILE* file = log != nullptr ? std::fopen(log, "a") : nullptr;
     if (file != nullptr) {
-        std::fputs(name, file);
         std::fprintf(file, format, a, b, c);
-        std::fputc('\n', file);
+        std::fputc(';', file);
         std::fclose(file);
     }
-    static const char* const kCalls[] = {"min", "max", "set", "policy", "param"};
+    static const std::string_view kCalls[] = {"min", "max", "set", "policy", "param"};
+    const std::string_view name(format, std::strcspn(format, " "));
+    const char* fail = std::getenv("SCHED_STANDIN_FAIL");
     bool listed = false;
-    const char* item = std::getenv("SCHED_STANDIN_FAIL");
-    for (size_t length = 0; item != nullptr && *item != '\0';
-         item += length + (item[length] == ',' ? 1 : 0)) {
-        length = std::strcspn(item, ",");
-        const std::string_view call(item, length);
-        if (std::none_of(std::begin(kCalls), std::end(kCalls),
-                         [call](const char* known) { return call == known; })) {
-            std::fprintf(stderr, "sched standin: SCHED_STANDIN_FAIL: cannot honour \"%.60s\"\n", item);
+    for (std::string_view list = fail != nullptr ? fail : ""; !list.empty();) {
+        const std::string_view call = list.substr(0, list.find(','));
+        list.remove_prefix(std::min(list.size(), call.size() + 1));
+        if (std::find(std::begin(kCalls), std::end(kCalls), call) == std::end(kCalls)) {
+            std::fprintf(stderr, "sched standin: SCHED_STANDIN_FAIL: cannot honour \"%.60s\"\n", fail);
             errno = EINVAL;
             return true;
         }
@@ -121,8 +116,8 @@ const Record* Range(int policy)
     return index < 0 ? nullptr : ranges + index;
 }
 
-// Reads the processes there are; the index of `pid` among them, or -1 with
-// errno set as the kernel sets it.
+// Reads the processes; the index of `pid` among them, or -1 with errno as the
+// kernel sets it. A file that fills the buffer holds more than eight records.
 int Process(pid_t pid)
 {
     const char* path = std::getenv("SCHED_STANDIN_STATE");
@@ -132,13 +127,8 @@ int Process(pid_t pid)
     if (file != nullptr) {
         std::fclose(file);
     }
-    text[length] = '\0';
-    // A file that fills the buffer holds more records than it models.
-    if (length == sizeof text - 1) {
-        std::fprintf(stderr, "sched standin: SCHED_STANDIN_STATE: cannot honour more than %d records\n",
-                     kMaxRecords);
-    }
-    processCount = length < sizeof text - 1 ? Parse("SCHED_STANDIN_STATE", text, processes) : -1;
+    const char* records = length < sizeof text - 1 ? text : "a file too long for eight records";
+    processCount = Parse("SCHED_STANDIN_STATE", records, processes);
     return Find(processes, processCount, pid, pid < 0 ? EINVAL : ESRCH);
 }
 
@@ -148,26 +138,23 @@ extern "C" {
 
 int sched_get_priority_min(int algorithm) noexcept
 {
-    const Record* range = Called("min", " %ld", algorithm) ? nullptr : Range(algorithm);
+    const Record* range = Called("min %ld", algorithm) ? nullptr : Range(algorithm);
     return range == nullptr ? -1 : range->a;
 }
 
 int sched_get_priority_max(int algorithm) noexcept
 {
-    const Record* range = Called("max", " %ld", algorithm) ? nullptr : Range(algorithm);
+    const Record* range = Called("max %ld", algorithm) ? nullptr : Range(algorithm);
     return range == nullptr ? -1 : range->b;
 }
 
 int sched_setscheduler(pid_t pid, int policy, const sched_param* param) noexcept
 {
     const int priority = param != nullptr ? param->sched_priority : 0;
-    const int index = Called("set", " %ld %ld %ld", pid, policy, priority) ? -1 : Process(pid);
+    const int index = Called("set %ld %ld %ld", pid, policy, priority) ? -1 : Process(pid);
     const Record* range = index < 0 ? nullptr : Range(policy);
-    if (range == nullptr) {
-        return -1;
-    }
-    if (param == nullptr || priority < range->a || priority > range->b) {
-        errno = EINVAL;
+    if (range == nullptr || param == nullptr || priority < range->a || priority > range->b) {
+        errno = range == nullptr ? errno : EINVAL;
         return -1;
     }
     processes[index] = {static_cast<int>(pid), policy, priority};
@@ -180,13 +167,13 @@ int sched_setscheduler(pid_t pid, int policy, const sched_param* param) noexcept
 
 int sched_getscheduler(pid_t pid) noexcept
 {
-    const int index = Called("policy", " %ld", pid) ? -1 : Process(pid);
+    const int index = Called("policy %ld", pid) ? -1 : Process(pid);
     return index < 0 ? -1 : processes[index].a;
 }
 
 int sched_getparam(pid_t pid, sched_param* param) noexcept
 {
-    const int index = Called("param", " %ld", pid) ? -1 : Process(pid);
+    const int index = Called("param %ld", pid) ? -1 : Process(pid);
     if (index < 0 || param == nullptr) {
         return -1;
     }
