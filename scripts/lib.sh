@@ -1,21 +1,14 @@
 # The helpers that mean the same in every script that sources this file.
 # shellcheck shell=bash
 
-# Prints its arguments on standard error, where they never mix with what a
-# script prints for a caller to read.
+# Progress on standard error, apart from what a script prints for its caller.
 say() { echo "$*" >&2; }
 
-# Says FAIL and why on standard error, and ends the script with status 1.
-fail() {
-    say "FAIL: $*"
-    exit 1
-}
+fail() { say "FAIL: $*"; exit 1; }  # says FAIL and why, and ends the script with status 1
 
-# Whether a command is on the PATH.
-have() { command -v "$1" >/dev/null; }
+have() { command -v "$1" >/dev/null; }  # whether a command is on the PATH
 
-# Says SKIPPED and exits 77 unless each NEED, a command or a file, is there:
-#   needs WHAT NEED...
+# needs WHAT NEED...: says SKIPPED and exits 77 unless each NEED, a command or a file, is there.
 needs() {
     local what=$1 need missing=""
     shift
@@ -55,9 +48,8 @@ build_sysroot() {
     echo "$entry"
 }
 
-# Adds to the caller's array `skipped` each test that the JUnit report of
-# ctest FILE marks skipped, as "WHERE: name: reason" with the reason from the
-# "SKIPPED: " line the test printed. Fails when there is no report.
+# Adds to the caller's array `skipped` each test that ctest's JUnit report FILE
+# marks skipped, as "WHERE: name: reason", the reason from its "SKIPPED: " line.
 note_skips() {  # note_skips WHERE FILE
     local line
     [ -f "$2" ] || fail "no JUnit report $2"
@@ -72,9 +64,8 @@ note_skips() {  # note_skips WHERE FILE
              print name ": " (why == "" ? "skipped" : why) }' "$2")
 }
 
-# Makes a private scratch directory in TMPDIR and prints its path, or says
-# why not and fails, so that the caller stops before it writes or removes
-# anything:  work=$(scratch NAME) || exit 1
+# Makes a private scratch directory in TMPDIR and prints its path, or fails, so
+# that the caller stops before it writes or removes anything:  work=$(scratch NAME) || exit 1
 scratch() {
     local dir
     dir=$(mktemp -d "${TMPDIR:-/tmp}/schedtools-$1.XXXXXX") && [ -d "$dir" ] ||
@@ -89,8 +80,8 @@ run() {
     wait "$!"
 }
 
-# Runs COMMAND with its output appended to LOG; when it fails, shows the
-# end of LOG and fails saying WHAT:  logged LOG WHAT COMMAND...
+# logged LOG WHAT COMMAND...: runs COMMAND, its output appended to LOG; when it
+# fails, shows the end of LOG and fails saying WHAT.
 logged() {
     local log=$1 what=$2
     shift 2
@@ -124,14 +115,12 @@ stop_jobs() {
     exit "$1"
 }
 
-# Finds the cache entry ENTRY, a directory, whole (holding every FILE), or
-# builds it:  cached LABEL ENTRY BUILD FILE...
-# BUILD gets a fresh staging directory beside ENTRY, on the cache's file
-# system, and fills its new/, which is renamed into place: an entry is
-# published whole or not at all (an incomplete one goes with the staging
-# directory). A lock on ENTRY.lock, held throughout, makes runs side by side
-# build it once; staging directories found under it were left by a run
-# killed. The caller's EXIT trap removes $staging.
+# cached LABEL ENTRY BUILD FILE...: finds the cache entry ENTRY, a directory,
+# whole (holding every FILE), or builds it: BUILD fills new/ in a fresh staging
+# directory beside ENTRY, which is renamed into place, so that an entry is
+# published whole or not at all. A lock on ENTRY.lock, held throughout, makes
+# runs side by side build it once; staging directories found under it were
+# left by a run killed. The caller's EXIT trap removes $staging.
 cached() {
     local label=$1 entry=$2 build=$3 file whole=true started=$SECONDS
     shift 3

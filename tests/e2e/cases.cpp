@@ -70,7 +70,10 @@ std::string Invalid(const std::string& pid)
 std::vector<Case> Build()
 {
     std::vector<Case> c;
-    auto add = [&c](Case row) { c.push_back(std::move(row)); };
+    auto add = [&c](Case row) {
+        row.after = row.after.policy == INT_MIN ? row.before : row.after;
+        c.push_back(std::move(row));
+    };
 
     // The argument count, whatever the arguments hold: the usage text, no call.
     add({.argv = {A}, .out = kAssignUsage, .status = 1, .kernels = kAll | kEveryCore});

@@ -46,7 +46,6 @@ struct Sched {
     int policy;
     int priority;
 };
-constexpr Sched kUnchanged{INT_MIN, INT_MIN};  // a row's `after` when the run leaves the child as it was
 
 enum Kernel : unsigned {
     kHost = 1,     // this machine's real kernel, without the extension policies
@@ -58,18 +57,17 @@ enum Kernel : unsigned {
 
 enum class Caller { kRoot, kNobody, kClosed };  // the runner; uid and gid 65534; the runner without stdout
 
-// One case. In the arguments, "{pid}" stands for the child's pid, "{long}"
-// for 100000 K, "{9s}" for 100000 nines and "{-7s}" for a minus and 99999
-// sevens; the output takes the same, "{pid}" padded to 5 as the programs pad
-// it. `calls` is the stand-in's log after its "loaded" line.
+// One case. In the arguments "{pid}" stands for the child's pid, "{long}" for
+// 100000 K, "{9s}" for 100000 nines, "{-7s}" for a minus and 99999 sevens; in
+// the output too, "{pid}" padded to 5 as the programs pad it.
 struct Case {
     std::vector<std::string> argv{};  // "schedassign" or "schedreport", then its arguments
-    Sched before{0, 0};             // the child's policy and priority, set before the run
+    Sched before{0, 0};               // the child's policy and priority, set before the run
     std::string out{};
     int status = 0;
-    Sched after = kUnchanged;  // what the kernel tells of the child afterwards
+    Sched after{INT_MIN, 0};  // what the kernel tells of the child afterwards; unset, `before`
     unsigned kernels = kAll;
-    std::string calls{};  // stand-in only, as "min 4;max 4;set {pid} 4 10"
+    std::string calls{};  // stand-in only: its log after "loaded", as "min 4;max 4;set {pid} 4 10"
     Caller caller = Caller::kRoot;
     const char* ranges = "";  // stand-in only: SCHED_STANDIN_RANGES
     const char* fail = "";    // stand-in only: SCHED_STANDIN_FAIL

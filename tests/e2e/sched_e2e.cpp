@@ -78,11 +78,10 @@ string Shown(Sched sched, const char* between = " ")
 string Read(const string& path)
 {
     string text;
-    FILE* file = std::fopen(path.c_str(), "r");
-    for (int c = file != nullptr ? std::fgetc(file) : EOF; c != EOF; c = std::fgetc(file)) {
-        text += static_cast<char>(c);
-    }
-    if (file != nullptr) {
+    if (FILE* file = std::fopen(path.c_str(), "r"); file != nullptr) {
+        for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
+            text += static_cast<char>(c);
+        }
         std::fclose(file);
     }
     return text;
@@ -156,10 +155,8 @@ Outcome Run(Strings argv, Caller caller, bool full, const char* ranges = "", con
 pid_t Child()
 {
     const pid_t child = fork();
-    if (child == 0) {
-        for (;;) {
-            pause();
-        }
+    while (child == 0) {
+        pause();
     }
     return child;
 }
@@ -187,18 +184,13 @@ Sched Get(pid_t pid)
                                                              : Sched{policy, param.sched_priority};
 }
 
-Sched After(const Case& row)
-{
-    return row.after.policy == kUnchanged.policy ? row.before : row.after;
-}
-
 bool NeedsRealTime(const Case& row)
 {
     auto realTime = [](int policy) {
         policy &= ~kResetOnFork;
         return policy != 0 && policy != 3 && policy != 5;  // OTHER, BATCH and IDLE need no privilege
     };
-    return realTime(row.before.policy) || realTime(After(row).policy);
+    return realTime(row.before.policy) || realTime(row.after.policy);
 }
 
 // Runs `row` on `child`, with stdout on /dev/full when `full`; what differed.
@@ -213,7 +205,6 @@ string Mismatch(const Case& row, pid_t child, bool full)
         return "cannot put the child under " + Shown(row.before);
     }
     // The stand-in's processes: the child and this one (pid 0).
-    const Sched after = After(row);
     auto state = [&pid](Sched sched) { return pid + ":" + Shown(sched, ":") + ",0:0:0"; };
     Written(scratch + "/state", state(row.before));
     Written(scratch + "/calls", "");
@@ -225,13 +216,13 @@ string Mismatch(const Case& row, pid_t child, bool full)
         {"calls", Read(scratch + "/calls"),
          modelled ? Expanded("loaded;" + row.calls + (row.calls.empty() ? "" : ";"), pid) : ""},
         {"policy and priority", modelled ? Read(scratch + "/state") : Shown(Get(child)),
-         modelled ? state(after) : Shown(after)},
+         modelled ? state(row.after) : Shown(row.after)},
     };
     if (row.argv[0] == "schedassign") {
         // What schedassign left, schedreport reads back.
         const Outcome back = Run({"schedreport", pid}, Caller::kRoot, false, row.ranges);
         checks.push_back({"read back", back.out + back.err + " (status " + std::to_string(back.status) + ")",
-                          ReportLine(pid, after) + " (status 0)"});
+                          ReportLine(pid, row.after) + " (status 0)"});
     }
     string wrong;
     for (const auto& [what, got, expected] : checks) {

@@ -5,11 +5,12 @@
 //                         (EINVAL); unset or empty, 0 to 0 for OTHER, else 1 to 99
 //   SCHED_STANDIN_STATE   a file "pid:policy:priority,...", pid 0 the caller;
 //                         set rewrites it for the next program
-//   SCHED_STANDIN_FAIL    "name,...": calls that fail (EPERM)
+//   SCHED_STANDIN_FAIL    the name of a call that fails (EPERM): min, max, set,
+//                         policy or param
 //   SCHED_STANDIN_LOG     a file that gets "loaded;" on loading, then each call:
 //                         "loaded;min 4;max 4;set 812 4 10;"
 // A list it cannot honour whole (over eight records, a malformed or 33-bit
-// number, an unknown call) it refuses on stderr, and the call fails (EINVAL).
+// number) or another name it refuses on stderr, and the call fails (EINVAL).
 #include <sched.h>
 
 #include <cerrno>
@@ -69,7 +70,7 @@ int Find(const Record* records, int count, int key, int missing)
 }
 
 // Logs a call, `format` naming it up to the first blank; true, with errno
-// EPERM, when SCHED_STANDIN_FAIL lists it.
+// EPERM, when it is SCHED_STANDIN_FAIL's.
 bool Called(const char* format, long a = 0, long b = 0, long c = 0)
 {
     const char* log = std::getenv("SCHED_STANDIN_LOG");
@@ -79,22 +80,17 @@ bool Called(const char* format, long a = 0, long b = 0, long c = 0)
         std::fputc(';', file);
         std::fclose(file);
     }
-    static const std::string_view kCalls[] = {"min", "max", "set", "policy", "param"};
-    const std::string_view name(format, std::strcspn(format, " "));
+    static const std::string_view kCalls[] = {"", "min", "max", "set", "policy", "param"};
     const char* fail = std::getenv("SCHED_STANDIN_FAIL");
-    bool listed = false;
-    for (std::string_view list = fail != nullptr ? fail : ""; !list.empty();) {
-        const std::string_view call = list.substr(0, list.find(','));
-        list.remove_prefix(std::min(list.size(), call.size() + 1));
-        if (std::find(std::begin(kCalls), std::end(kCalls), call) == std::end(kCalls)) {
-            std::fprintf(stderr, "sched standin: SCHED_STANDIN_FAIL: cannot honour \"%.60s\"\n", fail);
-            errno = EINVAL;
-            return true;
-        }
-        listed = listed || call == name;
+    const std::string_view failing = fail != nullptr ? fail : "";
+    if (std::find(std::begin(kCalls), std::end(kCalls), failing) == std::end(kCalls)) {
+        std::fprintf(stderr, "sched standin: SCHED_STANDIN_FAIL: cannot honour \"%.60s\"\n", fail);
+        errno = EINVAL;
+        return true;
     }
-    errno = listed ? EPERM : errno;
-    return listed;
+    const bool failed = failing == std::string_view(format, std::strcspn(format, " "));
+    errno = failed ? EPERM : errno;
+    return failed;
 }
 
 __attribute__((constructor)) void Loaded()
