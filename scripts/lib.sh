@@ -18,10 +18,10 @@ needs() {
     [ -z "$missing" ] || { echo "SKIPPED: $what needs$missing (scripts/install-deps all)"; exit 77; }
 }
 
-# Sets the variable LIBC (musl, uclibc) to the path that scripts/LIBC-sysroot
-# prints into FILE, run as a job that an interruption stops, or, returning 1
-# where it skips, to the reason; fails on any other failure.
-sysroot() {  # sysroot LIBC FILE
+# sysroot LIBC FILE: sets the variable LIBC (musl, uclibc) to the path that
+# scripts/LIBC-sysroot prints into FILE, or, returning 1 where it skips, to the
+# reason; fails on any other failure.
+sysroot() {
     local status=0 text
     run "scripts/$1-sysroot" >"$2" || status=$?
     text=$(cat "$2")
@@ -30,9 +30,9 @@ sysroot() {  # sysroot LIBC FILE
     return $((status != 0))
 }
 
-# For scripts/LIBC-sysroot: builds LIBC with BUILD into LIBC/ beside the kernel cache, keyed by
-# KEY and the script, unless it is there whole (each FILE); prints its path, $entry (log: $log).
-#   build_sysroot LIBC KEY BUILD FILE...
+# build_sysroot LIBC KEY BUILD FILE..., for scripts/LIBC-sysroot: builds LIBC with BUILD into
+# LIBC/ beside the kernel cache, keyed by KEY and the script, unless it is whole there (each
+# FILE); prints its path, $entry (log: $log).
 build_sysroot() {
     local kernels=${SCHED_KERNEL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/schedtools/kernel} dir
     dir=$(dirname "$kernels")/$1
@@ -73,12 +73,9 @@ scratch() {
     echo "$dir"
 }
 
-# Runs a long step in a process group of its own, without the lock of a
-# cache entry (fd 9), so that an interruption stops it with all it started.
-run() {
-    setsid "$@" 9>&- &
-    wait "$!"
-}
+# A long step in a process group of its own, without a cache entry's lock
+# (fd 9), so that an interruption stops it with all it started.
+run() { setsid "$@" 9>&- & wait "$!"; }
 
 # logged LOG WHAT COMMAND...: runs COMMAND, its output appended to LOG; when it
 # fails, shows the end of LOG and fails saying WHAT.
@@ -88,13 +85,10 @@ logged() {
     "$@" >>"$log" 2>&1 || { tail -30 "$log" >&2; fail "$what (log: $log)"; }
 }
 
-# From now on INT or TERM stops every job of this shell with its process
-# group (a step just started, not yet its own group, included), waits until
-# they are gone, and exits 130 or 143 through the EXIT trap's clean-up.
-stop_jobs_on_interrupt() {
-    trap 'stop_jobs 130' INT
-    trap 'stop_jobs 143' TERM
-}
+# From now on INT or TERM stops every job of this shell with its process group
+# (one not yet its own group too), waits until they are gone, and exits 130 or
+# 143 through the EXIT trap's clean-up.
+stop_jobs_on_interrupt() { trap 'stop_jobs 130' INT; trap 'stop_jobs 143' TERM; }
 stop_jobs() {
     trap - INT TERM
     local pids pid alive
@@ -125,8 +119,8 @@ cached() {
     local label=$1 entry=$2 build=$3 file whole=true started=$SECONDS
     shift 3
     exec 9>"$entry.lock"
-    # In the background, so that INT or TERM is heard while another run
-    # builds the entry: the lock taken is this shell's, on fd 9.
+    # In the background, so that INT or TERM is heard while another run builds
+    # the entry: the lock taken is this shell's, on fd 9.
     setsid flock 9 &
     wait "$!" || fail "cannot lock $entry.lock"
     rm -rf "$entry".staging.*

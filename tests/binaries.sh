@@ -62,11 +62,8 @@ lacks() {
 
 for program in "$@"; do
     wrong=$(lacks "$program")
-    if [ -z "$wrong" ]; then
-        echo "ok: $program: $check $expected"
-    else
-        echo "FAIL: $program: $check: $wrong"
-        status=1
-    fi
+    [ -z "$wrong" ] && echo "ok: $program: $check $expected" && continue
+    echo "FAIL: $program: $check: $wrong"
+    status=1
 done
 exit $status

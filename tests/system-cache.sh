@@ -1,8 +1,5 @@
 #!/usr/bin/env bash
-# The system test's kernel cache, with a stub in place of the kernel build:
-# two cold runs side by side build the kernel once and both find it whole; a
-# run stopped by TERM stops at once while it waits for another's build, and
-# while it builds stops the build and leaves nothing behind, not even an entry.
+# The system test's kernel cache, with a stub in place of the kernel build; each "ok:" says what holds.
 set -u
 cd "$(dirname "$0")/.." || exit 1
 . scripts/lib.sh

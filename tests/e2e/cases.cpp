@@ -1,25 +1,25 @@
 // The end-to-end cases, one behaviour a row, each naming the kernels it holds
-// on: this host's lacks the extension policies, the stand-in alone can be
-// given any range or forced to fail, the guest's has every policy. Pid text
-// names only the child (the stand-in's is above any pid_max), 0, negative pids
-// or pids above PID_MAX_LIMIT, but 1 and 99999 on the guest, a machine of the
-// test's own; it is built around "{pid}", so that a faulty conversion names
-// the child, where the row sees it.
+// on. Pid text names only the child, 0, negative pids or pids above
+// PID_MAX_LIMIT, but 1 and 99999 on the guest, a machine of the test's own;
+// built around "{pid}", a faulty conversion names the child, where it shows.
 #include "cases.h"
 
 #include <algorithm>
 
-std::string Padded(std::string text, size_t width)
+using std::string;
+using std::to_string;
+
+string Padded(string text, size_t width)
 {
     text.resize(std::max(text.size(), width), ' ');
     return text;
 }
 
-std::string ReportLine(const std::string& pid, Sched sched)
+string ReportLine(const string& pid, Sched sched)
 {
-    return std::string(21, ' ') + "pid=" + Padded(pid, 5) + " Policy = " +
+    return string(21, ' ') + "pid=" + Padded(pid, 5) + " Policy = " +
            Padded(ExpectedReportName(sched.policy), 15) + " Priority = " +
-           Padded(std::to_string(sched.priority), 3) + "\r\n";
+           Padded(to_string(sched.priority), 3) + "\r\n";
 }
 
 namespace {
@@ -28,7 +28,7 @@ const char kAssignUsage[] =
     "schedassign [pid] [FIFO | RR | OTHER | MGMT | CALLP | IO | MTC ] [priority]\n"
     "When policy is OTHER, either don't specify a priority or use 0 as priority\n";
 const char kReportUsage[] = "schedreport [pid]\r\n";
-using Args = std::vector<std::string>;
+using Args = std::vector<string>;
 const char P[] = "{pid}";
 const char A[] = "schedassign";
 const char R[] = "schedreport";
@@ -37,32 +37,31 @@ constexpr Sched kFifo5{1, 5};
 constexpr Sched kBatch{3, 0};
 constexpr unsigned kTarget = kStandin | kGuest;  // the kernels with the extension policies
 constexpr unsigned kReal = kHost | kGuest;
-// The ranges of an ordinary kernel, which lacks the extension policies.
-const char kOrdinary[] = "0:0:0,1:1:99,2:1:99";
+const char kOrdinary[] = "0:0:0,1:1:99,2:1:99";  // the ranges of a kernel without the extensions
 const char kFullRange[] = "4:-2147483648:2147483647";
-const std::string kSetFailed = "Error: failed to set scheduler\n";
-const std::string kOtherError = "Error: priority for OTHER policy must be 0\n";
-const std::string kNoMinimum = "Error: failed to get minimum priority\n";
-const std::string kQueried = "policy {pid};param {pid}";
+const string kSetFailed = "Error: failed to set scheduler\n";
+const string kOtherError = "Error: priority for OTHER policy must be 0\n";
+const string kNoMinimum = "Error: failed to get minimum priority\n";
+const string kQueried = "policy {pid};param {pid}";
 
-std::string RangeError(const std::string& keyword, int min, int max)
+string RangeError(const string& keyword, int min, int max)
 {
-    return "Error: priority for " + keyword + " policy must be between " + std::to_string(min) + " and " +
-           std::to_string(max) + "\n";
+    return "Error: priority for " + keyword + " policy must be between " + to_string(min) + " and " +
+           to_string(max) + "\n";
 }
 
-std::string Bounds(int policy)
+string Bounds(int policy)
 {
-    const std::string n = std::to_string(policy);
+    const string n = to_string(policy);
     return "min " + n + ";max " + n;
 }
 
-std::string Set(int policy, const std::string& pid, int priority)
+string Set(int policy, const string& pid, int priority)
 {
-    return Bounds(policy) + ";set " + pid + " " + std::to_string(policy) + " " + std::to_string(priority);
+    return Bounds(policy) + ";set " + pid + " " + to_string(policy) + " " + to_string(priority);
 }
 
-std::string Invalid(const std::string& pid)
+string Invalid(const string& pid)
 {
     return "schedreport (pid=" + pid + "): invalid pid\r\n";
 }
@@ -85,19 +84,16 @@ std::vector<Case> Build()
         add({.argv = argv, .out = kReportUsage, .status = 1});
     }
 
-    // Each real-time policy at both ends of its range and inside it, refused
-    // one beyond each end and without a priority (-1), and refused to an
-    // unprivileged caller. A kernel that lacks the policy refuses the
-    // minimum query.
-    for (const ExpectedPolicy& policy : kExpectedPolicies) {
-        const int n = policy.number;
-        const std::string keyword = policy.keyword;
+    // Each real-time policy at both ends of its range and inside it, refused one
+    // beyond each end, without a priority (-1) and to an unprivileged caller;
+    // a kernel without it refuses the minimum query.
+    for (const auto& [n, keyword, reportName] : kExpectedPolicies) {
         const unsigned kernels = n <= 2 ? kAll : kTarget;
         if (n == 0) {
             continue;
         }
         for (const int priority : {1, 10, 99}) {
-            add({.argv = {A, P, keyword, std::to_string(priority)}, .after = {n, priority},
+            add({.argv = {A, P, keyword, to_string(priority)}, .after = {n, priority},
                  .kernels = kernels, .calls = Set(n, P, priority)});
         }
         for (const char* priority : {"0", "100"}) {
@@ -107,10 +103,10 @@ std::vector<Case> Build()
         add({.argv = {A, P, keyword}, .out = RangeError(keyword, 1, 99), .kernels = kernels,
              .calls = Bounds(n)});
         add({.argv = {A, P, keyword, "10"}, .out = kSetFailed, .kernels = n <= 2 ? kReal : kGuest,
-             .caller = Caller::kNobody});
+             .caller = kNobody});
         if (n > 2) {
             add({.argv = {A, P, keyword, "10"}, .out = kNoMinimum, .kernels = kHost | kStandin,
-                 .calls = "min " + std::to_string(n), .ranges = kOrdinary});
+                 .calls = "min " + to_string(n), .ranges = kOrdinary});
         }
     }
     add({.argv = {A, P, "RR", "-1"}, .out = RangeError("RR", 1, 99), .calls = Bounds(2)});
@@ -124,16 +120,14 @@ std::vector<Case> Build()
         add({.argv = {A, P, "OTHER", priority}, .before = kFifo5, .out = kOtherError});
     }
 
-    // Keywords: exact, case-sensitive, the whole text; echoed as typed, never
-    // used as a format; settled before any call.
+    // Keywords: exact, case-sensitive, whole; echoed as typed, never as a format; before any call.
     for (const char* keyword : {"fifo", "Fifo", "FIFO ", "FIF", "SCHED_FIFO", "1", "", "mgmt", "%s%n",
                                 "%s%n%x%p%999999d", "{long}", "\xff\xfe\x80\xc3", "FI\nFO", "RR\r",
                                 "\x1b[2J"}) {
-        add({.argv = {A, P, keyword, "10"}, .out = std::string(keyword) + " is not a valid policy\n"});
+        add({.argv = {A, P, keyword, "10"}, .out = string(keyword) + " is not a valid policy\n"});
     }
 
-    // Pid text must be a whole decimal number; any other never reaches the
-    // kernel, and is refused before the keyword or the priority is read.
+    // Pid text must be a whole decimal number, else it is refused before the keyword and priority.
     for (const char* pid : {"", " ", "abc", "{pid}e9", "{pid}x", "{pid},234", "0x7fffffff", "{pid} 12",
                             "--help", "-", "+", "{pid}.0", " +{pid}abc", "{pid}\xff", "\xff\xfe", "%s%n%p",
                             "%n%n%n", "{long}", "{9s}x"}) {
@@ -148,8 +142,7 @@ std::vector<Case> Build()
         add({.argv = {R, pid}, .out = ReportLine(P, kOther), .calls = kQueried});
     }
 
-    // So must the priority be: a mistyped one is never applied as another
-    // number. It is checked after the pid and before the keyword.
+    // So must the priority, never applied as another number; checked after the pid, before the keyword.
     for (const char* priority :
          {"9O", "1e2", "10x", "abc", "", " ", "0x10", "1 0", "+", "-", "%n%n%n", "{long}", "\n\t 42\xff"}) {
         add({.argv = {A, P, "FIFO", priority}, .out = kAssignUsage, .status = 1});
@@ -173,9 +166,8 @@ std::vector<Case> Build()
     add({.argv = {A, P, "MGMT", "-99999999999999999999"}, .after = {4, INT_MIN}, .kernels = kStandin,
          .calls = Set(4, P, INT_MIN), .ranges = kFullRange});
 
-    // Pids without a process: the kernel refuses the set call, the last one.
-    // Beyond 32 bits a pid saturates and never wraps onto process 1: the
-    // guest's /init, or nothing on the stand-in; never this host's own.
+    // Pids without a process: the kernel refuses the last call, the set. Beyond
+    // 32 bits a pid saturates, never wrapping onto process 1 (the guest's /init).
     for (const char* pid : {"99999999", "-5"}) {
         add({.argv = {A, pid, "RR", "10"}, .out = kSetFailed, .calls = Set(2, pid, 10)});
     }
@@ -188,7 +180,7 @@ std::vector<Case> Build()
              .calls = Set(2, "-2147483648", 10)});
     }
     for (const char* pid : {"99999999", "123456789"}) {
-        add({.argv = {R, pid}, .out = Invalid(pid), .status = 1, .calls = std::string("policy ") + pid});
+        add({.argv = {R, pid}, .out = Invalid(pid), .status = 1, .calls = string("policy ") + pid});
     }
     add({.argv = {R, "-5"}, .out = Invalid("-5   "), .status = 1, .kernels = kAll | kEveryCore,
          .calls = "policy -5"});
@@ -200,9 +192,9 @@ std::vector<Case> Build()
         add({.argv = {R, pid}, .out = Invalid("-2147483648"), .status = 1, .calls = "policy -2147483648"});
     }
 
-    // The report line: every name of the table padded to 15; numbers outside
-    // it (BATCH, IDLE, the reset-on-fork flag) under the fallback name, which
-    // pushes the rest right by 4; long priorities push it too.
+    // The report line: each name of the table padded to 15; numbers outside it
+    // (BATCH, IDLE, reset-on-fork) under the fallback, which pushes the rest
+    // right by 4, as long priorities do.
     const struct {
         Sched sched;
         unsigned kernels;
@@ -229,7 +221,7 @@ std::vector<Case> Build()
          .kernels = kStandin, .calls = kQueried});
     add({.argv = {R, "1"}, .out = ReportLine("1", kOther), .kernels = kGuest});  // the guest's /init
     add({.argv = {R, P}, .before = kBatch, .out = ReportLine(P, kBatch), .kernels = kReal,
-         .caller = Caller::kNobody});
+         .caller = kNobody});
 
     // The stand-in's ranges and forced failures: whatever the kernel reports.
     auto standin = [&add](Case row) {
@@ -249,11 +241,11 @@ std::vector<Case> Build()
              .calls = Bounds(64), .fail = "max"});
     standin({.argv = {A, P, "MTC", "10"}, .out = kSetFailed, .calls = Set(1024, P, 10), .fail = "set"});
     for (const int priority : {9, 21}) {
-        standin({.argv = {A, P, "MGMT", std::to_string(priority)}, .out = RangeError("MGMT", 10, 20),
+        standin({.argv = {A, P, "MGMT", to_string(priority)}, .out = RangeError("MGMT", 10, 20),
                  .calls = Bounds(4), .ranges = "4:10:20"});
     }
     for (const int priority : {10, 20}) {
-        standin({.argv = {A, P, "MGMT", std::to_string(priority)}, .after = {4, priority},
+        standin({.argv = {A, P, "MGMT", to_string(priority)}, .after = {4, priority},
                  .calls = Set(4, P, priority), .ranges = "4:10:20"});
     }
     standin({.argv = {A, P, "MGMT"}, .out = RangeError("MGMT", 0, 5), .calls = Bounds(4), .ranges = "4:0:5"});
@@ -263,14 +255,13 @@ std::vector<Case> Build()
     standin({.argv = {A, P, "MGMT", "-15"}, .after = {4, -15}, .calls = Set(4, P, -15),
              .ranges = "4:-20:-10"});
 
-    // Standard output closed: a line that cannot be written ends the run
-    // with 1; a silent success has nothing to write and still ends with 0.
-    // (Every row runs on a full standard output too.)
-    add({.argv = {A, P, "fifo", "1"}, .status = 1, .caller = Caller::kClosed});
-    add({.argv = {A, P, "OTHER", "5"}, .before = kFifo5, .status = 1, .caller = Caller::kClosed});
-    add({.argv = {R, P}, .status = 1, .calls = kQueried, .caller = Caller::kClosed});
+    // Standard output closed: a line that cannot be written ends the run with 1;
+    // a silent success still ends with 0. (Every row runs on /dev/full too.)
+    add({.argv = {A, P, "fifo", "1"}, .status = 1, .caller = kClosed});
+    add({.argv = {A, P, "OTHER", "5"}, .before = kFifo5, .status = 1, .caller = kClosed});
+    add({.argv = {R, P}, .status = 1, .calls = kQueried, .caller = kClosed});
     add({.argv = {A, P, "OTHER"}, .before = kBatch, .after = kOther, .calls = Set(0, P, 0),
-         .caller = Caller::kClosed});
+         .caller = kClosed});
     return c;
 }
 

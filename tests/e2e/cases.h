@@ -1,6 +1,5 @@
-// The scheduling policies as the tests expect them, written apart from the
-// programs' own table so that a wrong row there is caught (the unit test, the
-// case table and the stand-in's ranges follow from it); what a case holds.
+// The policies as the tests expect them, apart from the programs' own table so
+// that a wrong row there is caught; what a case holds.
 #ifndef SCHEDTOOLS_TESTS_CASES_H
 #define SCHEDTOOLS_TESTS_CASES_H
 
@@ -8,7 +7,6 @@
 #include <climits>
 #include <iterator>
 #include <string>
-#include <string_view>
 #include <vector>
 
 struct ExpectedPolicy {
@@ -22,14 +20,6 @@ constexpr ExpectedPolicy kExpectedPolicies[] = {
     {1, "FIFO", "SCHED_FIFO"}, {2, "RR", "SCHED_RR"}, {0, "OTHER", "SCHED_OTHER"}, {4, "MGMT", "SCHED_MGMT"},
     {64, "CALLP", "SCHED_CALLP"}, {256, "IO", "SCHED_IO"}, {1024, "MTC", "SCHED_MTC"},
 };
-
-// The number that `text` names exactly, or -1 for text that names no policy.
-constexpr int ExpectedNumber(std::string_view text)
-{
-    const auto* row = std::find_if(std::begin(kExpectedPolicies), std::end(kExpectedPolicies),
-                                   [text](const ExpectedPolicy& policy) { return text == policy.keyword; });
-    return row == std::end(kExpectedPolicies) ? -1 : row->number;
-}
 
 // The report name of policy number `number`: the fallback outside the table.
 constexpr const char* ExpectedReportName(int number)
@@ -49,13 +39,13 @@ struct Sched {
 
 enum Kernel : unsigned {
     kHost = 1,     // this machine's real kernel, without the extension policies
-    kStandin = 2,  // the preloaded stand-in, on any host
+    kStandin = 2,  // the preloaded stand-in, on any host: any range, any failure
     kGuest = 4,    // the target kernel, booted under qemu-system-ppc
     kAll = kHost | kStandin | kGuest,
     kEveryCore = 8,  // a host row run on each CPU model of a static PowerPC build too
 };
 
-enum class Caller { kRoot, kNobody, kClosed };  // the runner; uid and gid 65534; the runner without stdout
+enum Caller { kRoot, kNobody, kClosed };  // the runner; uid and gid 65534; the runner without stdout
 
 // One case. In the arguments "{pid}" stands for the child's pid, "{long}" for
 // 100000 K, "{9s}" for 100000 nines, "{-7s}" for a minus and 99999 sevens; in
@@ -68,7 +58,7 @@ struct Case {
     Sched after{INT_MIN, 0};  // what the kernel tells of the child afterwards; unset, `before`
     unsigned kernels = kAll;
     std::string calls{};  // stand-in only: its log after "loaded", as "min 4;max 4;set {pid} 4 10"
-    Caller caller = Caller::kRoot;
+    Caller caller = kRoot;
     const char* ranges = "";  // stand-in only: SCHED_STANDIN_RANGES
     const char* fail = "";    // stand-in only: SCHED_STANDIN_FAIL
 };

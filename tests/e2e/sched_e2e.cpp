@@ -1,20 +1,21 @@
-// The runner of the end-to-end cases (cases.cpp), for every kernel:
-//   sched_e2e --kernel host|standin [--rows plain|realtime|nobody|cores]
-//             --bin-dir DIR [--standin LIB] [-- LAUNCHER...]
-//   sched_e2e --kernel host|standin|guest [--rows ...] --list
-//   sched_e2e            as process 1, the system test's guest /init
-// The host's rows run on the real kernel by what they need of this host
-// (nothing, a real-time policy, running as nobody; "cores": on each CPU model
-// under qemu-user), the stand-in's with standin.cpp preloaded, both in a PID
-// namespace of the runner's own (without root, in a user namespace) where
-// every pid names a process that it started or none, or not at all; the
-// guest's on a machine of their own. "--" puts what follows before each
-// program, as an emulator. Exits 0 when every row holds, 1 on a failure, 77
-// (a skip) when this host cannot give what the rows need, 2 on bad usage.
+// The runner of the end-to-end cases (cases.cpp) for every kernel, its command
+// line as its usage text says; with no arguments, as process 1, the guest's
+// /init. The host's rows run on the real kernel by what they need of this host
+// (nothing, a real-time policy, being nobody; "cores": each CPU model under
+// qemu-user), the stand-in's with standin.cpp preloaded, both in a PID
+// namespace of the runner's own, where every pid names a process that it
+// started or none, or not at all; the guest's on a machine of their own. "--"
+// puts what follows before each program. Exits 0 when every row holds, 1 on a
+// failure, 77 (a skip) when this host cannot give what the rows need, 2 on bad
+// usage.
+#include <errno.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <sched.h>
 #include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/reboot.h>
@@ -23,21 +24,17 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #include "cases.h"
 
 using std::string;
+using std::to_string;
 
 namespace {
 
 using Strings = std::vector<string>;
 
-// The command line's kernel, programs, launcher and stand-in, and the
-// scratch directory for what a program writes and the stand-in's files.
+// The command line's, and the scratch directory for what a program writes and the stand-in's files.
 Kernel kernel = kHost;
 string binDir;
 Strings launcher;
@@ -46,52 +43,52 @@ string scratch;
 
 string Expanded(string text, const string& pid)
 {
-    static const string kLong(100000, 'K');
-    static const string kNines(100000, '9');
-    static const string kSevens = "-" + string(99999, '7');
+    static const string kLong(100000, 'K'), kNines(100000, '9'), kSevens = "-" + string(99999, '7');
     for (const auto& [from, to] :
          {std::pair{"{long}", &kLong}, {"{9s}", &kNines}, {"{-7s}", &kSevens}, {"{pid}", &pid}}) {
         for (size_t at = text.find(from); at != string::npos; at = text.find(from, at + to->size())) {
-            text.replace(at, std::strlen(from), *to);
+            text.replace(at, strlen(from), *to);
         }
     }
     return text;
 }
 
-// Text as a C literal would show it, 60 characters of it from byte `from`.
-string Escaped(const string& text, size_t from = 0)
+// Text as a C literal shows it, 60 bytes of it from a little before where it differs from `other`.
+string Escaped(const string& text, const string& other = "")
 {
-    string shown = from == 0 ? "" : "(from byte " + std::to_string(from) + ") ";
+    const auto at = std::mismatch(text.begin(), text.end(), other.begin(), other.end()).first - text.begin();
+    const size_t from = at > 40 ? static_cast<size_t>(at) - 20 : 0;
+    string shown = from == 0 ? "" : "(from byte " + to_string(from) + ") ";
     for (const unsigned char c : text.substr(std::min(from, text.size()), 60)) {
         char code[8];
-        std::snprintf(code, sizeof code, c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\x%02x", c);
+        snprintf(code, sizeof code, c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\x%02x", c);
         shown += (c >= ' ' && c < 0x7f) ? string(1, static_cast<char>(c)) : string(code);
     }
-    return text.size() > from + 60 ? shown + "...(" + std::to_string(text.size()) + " bytes)" : shown;
+    return text.size() > from + 60 ? shown + "...(" + to_string(text.size()) + " bytes)" : shown;
 }
 
 string Shown(Sched sched, const char* between = " ")
 {
-    return std::to_string(sched.policy) + between + std::to_string(sched.priority);
+    return to_string(sched.policy) + between + to_string(sched.priority);
 }
 
 string Read(const string& path)
 {
     string text;
-    if (FILE* file = std::fopen(path.c_str(), "r"); file != nullptr) {
-        for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
+    if (FILE* file = fopen(path.c_str(), "r"); file != nullptr) {
+        for (int c = fgetc(file); c != EOF; c = fgetc(file)) {
             text += static_cast<char>(c);
         }
-        std::fclose(file);
+        fclose(file);
     }
     return text;
 }
 
 bool Written(const string& path, const string& text)
 {
-    FILE* file = std::fopen(path.c_str(), "w");
-    const bool put = file != nullptr && std::fputs(text.c_str(), file) >= 0;
-    return file != nullptr && std::fclose(file) == 0 && put;
+    FILE* file = fopen(path.c_str(), "w");
+    const bool put = file != nullptr && fputs(text.c_str(), file) >= 0;
+    return file != nullptr && fclose(file) == 0 && put;
 }
 
 // The exit status of `child`, or 128 + the signal that ended it; -1 for none.
@@ -108,13 +105,11 @@ bool BecomeNobody()
 }
 
 struct Outcome {
-    string out;
-    string err;
+    string out, err;  // what the program wrote
     int status;
 };
 
-// Runs a program under test through the launcher, as `caller`, stdout on
-// /dev/full when `full`, the stand-in steered by `ranges` and `fail`.
+// Runs a program as `caller`, stdout on /dev/full when `full`, the stand-in steered by `ranges`, `fail`.
 Outcome Run(Strings argv, Caller caller, bool full, const char* ranges = "", const char* fail = "")
 {
     Strings env{"SCHED_STANDIN_STATE=" + scratch + "/state", "SCHED_STANDIN_LOG=" + scratch + "/calls",
@@ -136,22 +131,21 @@ Outcome Run(Strings argv, Caller caller, bool full, const char* ranges = "", con
         const int outFd = open(full ? "/dev/full" : out.c_str(), flags, 0600);
         const int errFd = open(err.c_str(), flags, 0600);
         if (outFd < 0 || errFd < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0 ||
-            (caller == Caller::kClosed && !full && close(1) != 0) ||
-            (caller == Caller::kNobody && !BecomeNobody())) {
+            (caller == kClosed && !full && close(1) != 0) || (caller == kNobody && !BecomeNobody())) {
             _exit(125);
         }
         for (string& entry : env) {
             putenv(entry.data());
         }
         execvp(cargv[0], cargv.data());
-        std::fprintf(stderr, "cannot run %s\n", cargv[0]);
+        fprintf(stderr, "cannot run %s\n", cargv[0]);
         _exit(127);
     }
     const int status = Wait(child);
     return {full ? "" : Read(out), status < 0 ? "cannot start it" : Read(err), status};
 }
 
-// A child that waits to be killed; in the runner's PID namespace, or the guest, it cannot outlive it.
+// A child that waits to be killed; in the runner's namespace or the guest it cannot outlive it.
 pid_t Child()
 {
     const pid_t child = fork();
@@ -197,7 +191,7 @@ bool NeedsRealTime(const Case& row)
 string Mismatch(const Case& row, pid_t child, bool full)
 {
     const bool modelled = kernel == kStandin;  // the stand-in models the processes
-    const string pid = std::to_string(child);
+    const string pid = to_string(child);
     Strings argv(row.argv.size());
     std::transform(row.argv.begin(), row.argv.end(), argv.begin(),
                    [&pid](const auto& arg) { return Expanded(arg, pid); });
@@ -212,7 +206,7 @@ string Mismatch(const Case& row, pid_t child, bool full)
     std::vector<std::array<string, 3>> checks = {
         {"stdout", run.out, full ? "" : Expanded(row.out, Padded(pid, 5))},
         {"stderr", run.err, ""},
-        {"status", std::to_string(run.status), std::to_string(full && !row.out.empty() ? 1 : row.status)},
+        {"status", to_string(run.status), to_string(full && !row.out.empty() ? 1 : row.status)},
         {"calls", Read(scratch + "/calls"),
          modelled ? Expanded("loaded;" + row.calls + (row.calls.empty() ? "" : ";"), pid) : ""},
         {"policy and priority", modelled ? Read(scratch + "/state") : Shown(Get(child)),
@@ -220,19 +214,15 @@ string Mismatch(const Case& row, pid_t child, bool full)
     };
     if (row.argv[0] == "schedassign") {
         // What schedassign left, schedreport reads back.
-        const Outcome back = Run({"schedreport", pid}, Caller::kRoot, false, row.ranges);
-        checks.push_back({"read back", back.out + back.err + " (status " + std::to_string(back.status) + ")",
+        const Outcome back = Run({"schedreport", pid}, kRoot, false, row.ranges);
+        checks.push_back({"read back", back.out + back.err + " (status " + to_string(back.status) + ")",
                           ReportLine(pid, row.after) + " (status 0)"});
     }
     string wrong;
     for (const auto& [what, got, expected] : checks) {
-        // Both shown from a little before the first byte that differs.
-        const auto at =
-            std::mismatch(got.begin(), got.end(), expected.begin(), expected.end()).first - got.begin();
-        const size_t from = at > 40 ? static_cast<size_t>(at) - 20 : 0;
         if (got != expected) {
-            wrong += (wrong.empty() ? "" : "; ") + what + " \"" + Escaped(got, from) + "\", expected \"" +
-                     Escaped(expected, from) + "\"";
+            wrong += (wrong.empty() ? "" : "; ") + what + " \"" + Escaped(got, expected) + "\", expected \"" +
+                     Escaped(expected, got) + "\"";
         }
     }
     return wrong.empty() || !full ? wrong : "with stdout on /dev/full: " + wrong;
@@ -245,7 +235,7 @@ string Describe(const Case& row)
     for (auto arg = row.argv.begin() + 1; arg != row.argv.end(); ++arg) {
         text += " [" + Escaped(*arg) + "]";
     }
-    return text + kCallers[static_cast<int>(row.caller)];
+    return text + kCallers[row.caller];
 }
 
 // Runs each row as it is and on /dev/full; prints each failure, then "LABEL: N cases, M failed".
@@ -262,38 +252,36 @@ int RunRows(const std::vector<const Case*>& rows, const string& label)
         }
         wrong = wrong.empty() && Shown(Get(0)) != self ? "the runner's own policy changed" : wrong;
         if (!wrong.empty()) {
-            std::printf("FAIL %s: %s: %s\n", label.c_str(), Describe(*row).c_str(), wrong.c_str());
+            printf("FAIL %s: %s: %s\n", label.c_str(), Describe(*row).c_str(), wrong.c_str());
             ++failed;
         }
     }
-    std::printf("%s: %zu cases, %d failed\n", label.c_str(), rows.size(), failed);
+    printf("%s: %zu cases, %d failed\n", label.c_str(), rows.size(), failed);
     return failed;
 }
 
-// Makes this process the first of a PID namespace of its own (without root,
-// in a user namespace), with its own /proc for the tools that read it, in a
-// mount namespace whose mounts reach no other: "/" made private, or in a
-// chroot, where "/" is no mount point, the /proc there. Returns why not, or "".
+// Makes this process the first of a PID namespace of its own (without root, in
+// a user namespace), with its /proc in a mount namespace whose mounts reach no
+// other: "/" made private, or /proc in a chroot. Returns why not, or "".
 string OwnNamespace()
 {
-    const string ids[] = {std::to_string(geteuid()), std::to_string(getegid())};
+    const string ids[] = {to_string(geteuid()), to_string(getegid())};
     if (ids[0] != "0" && (unshare(CLONE_NEWUSER) != 0 || !Written("/proc/self/setgroups", "deny") ||
                           !Written("/proc/self/uid_map", "0 " + ids[0] + " 1") ||
                           !Written("/proc/self/gid_map", "0 " + ids[1] + " 1"))) {
-        return string("no user namespace for a PID namespace of the runner's own: ") + std::strerror(errno);
+        return string("no user namespace for a PID namespace of the runner's own: ") + strerror(errno);
     }
     if (unshare(CLONE_NEWPID | CLONE_NEWNS) != 0) {
-        return string("no PID namespace of the runner's own can be made: ") + std::strerror(errno);
+        return string("no PID namespace of the runner's own can be made: ") + strerror(errno);
     }
-    std::fflush(stdout);
+    fflush(stdout);
     const pid_t init = fork();
     if (init < 0) {
-        std::printf("FAIL: cannot start the PID namespace's process 1: %s\n", std::strerror(errno));
-        std::exit(1);
+        printf("FAIL: cannot start the PID namespace's process 1: %s\n", strerror(errno));
+        exit(1);
     }
     if (init > 0) {
-        // Ended at once: this process can start nothing once the
-        // namespace's process 1 is gone, not even a sanitizer's thread.
+        // Ended at once: it can start nothing, not even a sanitizer's thread, once process 1 is gone.
         const int status = Wait(init);
         _exit(status >= 0 && status < 128 ? status : 1);
     }
@@ -307,7 +295,7 @@ string OwnNamespace()
 // The file that execvp runs for `name`.
 string OnPath(const string& name)
 {
-    const char* path = std::getenv("PATH");
+    const char* path = getenv("PATH");
     const string dirs = name.find('/') == string::npos && path != nullptr ? path : "";
     for (size_t at = 0, end = 0; at < dirs.size(); at = end + 1) {
         end = std::min(dirs.find(':', at), dirs.size());
@@ -319,9 +307,9 @@ string OnPath(const string& name)
     return name;
 }
 
-// Whether this host lets the runner set a real-time policy, and whether
-// nobody can reach, read and execute the programs and the launcher, as
-// access(2) tells a child that became nobody: the programs never run here.
+// Whether this host lets the runner set a real-time policy; whether nobody may
+// read and execute the programs and the launcher, as access(2) tells a child
+// that became nobody: the programs never run here.
 bool MaySetRealTime()
 {
     const pid_t child = Child();
@@ -343,8 +331,8 @@ bool MayRunAsNobody()
 }
 
 // "" when the stand-in is in place: it logs "loaded" as it loads, before a
-// program's main, which no fault of a program can stop. The loader splits
-// LD_PRELOAD at blanks and colons: it is preloaded through a link in scratch.
+// program's main. The loader splits LD_PRELOAD at blanks and colons, so it is
+// preloaded through a link in scratch.
 string StandinMissing()
 {
     char cwd[4096] = "";
@@ -355,7 +343,7 @@ string StandinMissing()
     if (symlink(absolute.c_str(), standin.c_str()) != 0) {
         return "cannot link " + given;
     }
-    const Outcome run = Run({"schedreport"}, Caller::kRoot, false);
+    const Outcome run = Run({"schedreport"}, kRoot, false);
     const string calls = Read(scratch + "/calls");
     return calls.compare(0, 7, "loaded;") == 0
                ? ""
@@ -363,11 +351,10 @@ string StandinMissing()
                      Escaped(calls) + "\"" + (run.err.empty() ? "" : " (stderr: " + Escaped(run.err) + ")");
 }
 
-// As /init: prints the cpu line of /proc/cpuinfo, for the host to see the
-// core, runs the rows on each build in the initramfs, prints "N passed, M
-// failed"; returns M. It writes with stdio, never a C++ stream, whose first
-// use waits on a futex by the 32-bit-time call, which the test kernels lack
-// (no CONFIG_COMPAT_32BIT_TIME): glibc stops on its ENOSYS.
+// As /init: prints the cpu line of /proc/cpuinfo for the host to see, runs the
+// rows on each build, prints "N passed, M failed"; returns M. Only stdio: a
+// C++ stream's first use waits on a futex by the 32-bit-time call, which the
+// test kernels lack (no CONFIG_COMPAT_32BIT_TIME), and glibc stops on ENOSYS.
 int Guest(const std::vector<const Case*>& rows)
 {
     if (access("/proc/self", F_OK) != 0) {
@@ -376,8 +363,8 @@ int Guest(const std::vector<const Case*>& rows)
     const string cpuinfo = "\n" + Read("/proc/cpuinfo");
     const size_t cpu = cpuinfo.find("\ncpu\t");
     const string line = cpu == string::npos ? "no cpu line" : cpuinfo.substr(cpu + 1);
-    std::printf("%s\n", line.substr(0, line.find('\n')).c_str());
-    // Static with glibc, musl and uClibc-ng; dynamic, as a package or a root file system ships it.
+    printf("%s\n", line.substr(0, line.find('\n')).c_str());
+    // Static with glibc, musl and uClibc-ng; dynamic, as a package ships it.
     int failed = 0;
     size_t run = 0;
     for (const char* dir : {"/static", "/musl", "/uclibc", "/usr/bin"}) {
@@ -387,7 +374,7 @@ int Guest(const std::vector<const Case*>& rows)
             failed += RunRows(rows, dir);
         }
     }
-    std::printf("%zu passed, %d failed\n", run - static_cast<size_t>(failed), failed);
+    printf("%zu passed, %d failed\n", run - static_cast<size_t>(failed), failed);
     return failed;
 }
 
@@ -418,16 +405,15 @@ int main(int argc, char** argv)
         }
     }
     kernel = named == "standin" ? kStandin : named == "guest" ? kGuest : kHost;
-    unsetenv("LD_PRELOAD");  // what the runner was given to preload is no business of the programs'
+    unsetenv("LD_PRELOAD");  // what the runner was given to preload is not the programs' business
     if (usage || (named != "host" && named != "standin" && !(named == "guest" && (list || guest))) ||
         (rows != "plain" && rows != "realtime" && rows != "nobody" && rows != "cores") ||
         (!list && !guest && (binDir.empty() || (kernel == kStandin && standin.empty())))) {
-        std::fprintf(
-            stderr,
-            "usage: %s --kernel host|standin [--rows plain|realtime|nobody|cores] --bin-dir DIR "
-            "[--standin LIB] [-- LAUNCHER...]\n       %s --kernel host|standin|guest [--rows ...] --list\n"
-            "       %s (as process 1, the guest's /init)\n",
-            argv[0], argv[0], argv[0]);
+        fprintf(stderr,
+                "usage: sched_e2e --kernel host|standin [--rows plain|realtime|nobody|cores]\n"
+                "                 --bin-dir DIR [--standin LIB] [-- LAUNCHER...]\n"
+                "       sched_e2e --kernel host|standin|guest [--rows ...] --list\n"
+                "       sched_e2e (as process 1, the guest's /init)\n");
         return 2;
     }
 
@@ -436,7 +422,7 @@ int main(int argc, char** argv)
     bool realTime = false;
     bool nobody = false;
     for (const Case& row : Cases()) {
-        const bool asNobody = row.caller == Caller::kNobody;
+        const bool asNobody = row.caller == kNobody;
         const bool ofClass = rows == "cores"    ? (row.kernels & kEveryCore) != 0
                              : rows == "nobody" ? asNobody
                                                 : !asNobody && NeedsRealTime(row) == (rows == "realtime");
@@ -445,16 +431,16 @@ int main(int argc, char** argv)
             realTime = realTime || NeedsRealTime(row);
             nobody = nobody || asNobody;
             if (list) {
-                std::printf("%s\n", Describe(row).c_str());
+                printf("%s\n", Describe(row).c_str());
             }
         }
     }
     if (!guest && (selected.empty() || list)) {
-        std::printf("%s", selected.empty() ? "FAIL: no row of the table is selected\n" : "");
+        printf("%s", selected.empty() ? "FAIL: no row of the table is selected\n" : "");
         return selected.empty() ? 1 : 0;
     }
-    // Every host or stand-in row runs in the runner's own PID namespace, or
-    // none does. From here on the guest ends the boot, whatever happens.
+    // Every host or stand-in row runs in the runner's own PID namespace, or none
+    // does. From here on the guest ends the boot, whatever happens.
     string skip = guest ? "" : OwnNamespace();
     char dir[] = "/tmp/sched-e2e-XXXXXX";
     const bool made = skip.empty() && mkdtemp(dir) != nullptr;
@@ -472,18 +458,18 @@ int main(int argc, char** argv)
     }
     int failed = 1;
     if (!skip.empty()) {
-        std::printf("SKIPPED: %zu rows: %s\n", selected.size(), skip.c_str());
+        printf("SKIPPED: %zu rows: %s\n", selected.size(), skip.c_str());
     } else if (!missing.empty()) {
-        std::printf("FAIL: %s; no row was run\n", missing.c_str());
+        printf("FAIL: %s; no row was run\n", missing.c_str());
     } else {
         failed = guest ? Guest(selected) : RunRows(selected, kernel == kHost ? "host " + rows : "stand-in");
     }
     for (const char* file : {"/stdout", "/stderr", "/state", "/calls", "/libsched_standin.so", ""}) {
         if (made) {
-            std::remove((scratch + file).c_str());  // the directory last
+            remove((scratch + file).c_str());  // the directory last
         }
     }
-    std::fflush(stdout);
+    fflush(stdout);
     if (guest) {
         sync();
         reboot(RB_AUTOBOOT);
