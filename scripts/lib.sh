@@ -31,8 +31,8 @@ sysroot() {
 }
 
 # build_sysroot LIBC KEY BUILD FILE..., for scripts/LIBC-sysroot: builds LIBC with BUILD into
-# LIBC/ beside the kernel cache, keyed by KEY and the script, unless it is whole there (each
-# FILE); prints its path, $entry (log: $log).
+# LIBC/ beside the kernel cache, keyed by KEY and the script, unless whole there (each FILE);
+# prints its path, $entry (log: $log).
 build_sysroot() {
     local kernels=${SCHED_KERNEL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/schedtools/kernel} dir
     dir=$(dirname "$kernels")/$1
@@ -109,12 +109,11 @@ stop_jobs() {
     exit "$1"
 }
 
-# cached LABEL ENTRY BUILD FILE...: finds the cache entry ENTRY, a directory,
-# whole (holding every FILE), or builds it: BUILD fills new/ in a fresh staging
-# directory beside ENTRY, which is renamed into place, so that an entry is
-# published whole or not at all. A lock on ENTRY.lock, held throughout, makes
-# runs side by side build it once; staging directories found under it were
-# left by a run killed. The caller's EXIT trap removes $staging.
+# cached LABEL ENTRY BUILD FILE...: finds the directory ENTRY whole (holding
+# every FILE), or BUILD fills new/ in a staging directory beside it, renamed
+# into place: published whole or not at all. A lock on ENTRY.lock makes runs
+# side by side build it once; staging found under it was left by a run killed.
+# The caller's EXIT trap removes $staging.
 cached() {
     local label=$1 entry=$2 build=$3 file whole=true started=$SECONDS
     shift 3

@@ -1,12 +1,9 @@
 #!/bin/sh
-# binaries.sh CHECK EXPECTED PROGRAM...: what readelf and file(1) tell of each
-# built program, the target's as well as the host's:
+# binaries.sh CHECK EXPECTED PROGRAM...: what readelf and file(1) tell of each program:
 #   linkage dynamic|static  the C library alone; or no interpreter, no library
-#   hardening "LIST" DB     each of fortify (a __printf_chk call),
-#                           stack-protector (__stack_chk_fail), relro (GNU_RELRO),
-#                           bind-now (BIND_NOW) that LIST holds; the first two
-#                           also in the compile command of every product object
-#                           of the compilation database DB
+#   hardening "LIST" DB     each of LIST's fortify (__printf_chk), stack-protector
+#                           (__stack_chk_fail), relro, bind-now; the first two also
+#                           in each product object's command in the database DB
 #   architecture PATTERN    file(1)'s description matches; without file(1), 77
 check=$1
 expected=$2

@@ -8,8 +8,7 @@ sleep 1000 &
 sleeper=$!
 trap 'kill $sleeper' EXIT
 
-# offers WORD...: the offers, sorted, on one line, for the command line WORD...
-# whose last word is the one under the cursor.
+# offers WORD...: the offers, sorted, on one line, for the command line WORD... (the last under the cursor)
 offers() {
     COMP_WORDS=("$@")
     COMP_CWORD=$(($# - 1))

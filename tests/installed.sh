@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# tests/installed.sh VERSION TREE [musl]     an installed tree: an unpacked package or archive
-# tests/installed.sh VERSION --install BUILD  BUILD installed by cmake --install into a scratch prefix
-# Checks that the tree holds exactly the programs, their man pages, the
-# completion, the copyright and the changelog (and musl's notice, for a static
-# musl build), that the man pages carry VERSION and render without a warning
-# (unchecked without man-db, then a skip, 77), and that the programs run where
-# this host can run them (the machine of /bin/sh).
+# tests/installed.sh VERSION TREE [musl]     an unpacked package or archive
+# tests/installed.sh VERSION --install BUILD  BUILD installed into a scratch prefix
+# The tree holds exactly the programs, man pages, completion, copyright and
+# changelog (and musl's notice), the man pages carry VERSION and render without
+# a warning (without man-db, a skip), the programs run where this host can.
 set -euo pipefail
 . "$(dirname "$0")/../scripts/lib.sh"
 needs "checking an installed tree" readelf zcat

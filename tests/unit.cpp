@@ -1,5 +1,5 @@
-// The conversion and the two table lookups that both programs share, the
-// lookups held to the expected table; under qemu-user for PowerPC.
+// The conversion and the table lookups of both programs, the lookups held to
+// the expected table; under qemu-user for PowerPC.
 #include <limits.h>
 #include <stdio.h>
 
@@ -69,8 +69,7 @@ int main()
         expect(PolicyFromKeyword(text.c_str()) == expected, "keyword lookup", text);
     }
 
-    // Every number from -65536 to 65535, and every one with one or two bits set,
-    // its negation and its complement.
+    // Every number of 17 bits, and every one with one or two bits set, negated and inverted too.
     std::vector<int> numbers;
     for (int number = -65536; number <= 65535; ++number) {
         numbers.push_back(number);

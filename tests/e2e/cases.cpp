@@ -40,7 +40,6 @@ constexpr unsigned kReal = kHost | kGuest;
 const char kOrdinary[] = "0:0:0,1:1:99,2:1:99";  // the ranges of a kernel without the extensions
 const char kFullRange[] = "4:-2147483648:2147483647";
 const string kSetFailed = "Error: failed to set scheduler\n";
-const string kOtherError = "Error: priority for OTHER policy must be 0\n";
 const string kNoMinimum = "Error: failed to get minimum priority\n";
 const string kQueried = "policy {pid};param {pid}";
 
@@ -117,7 +116,8 @@ std::vector<Case> Build()
         add({.argv = argv, .before = kFifo5, .after = kOther, .calls = Set(0, P, 0)});
     }
     for (const char* priority : {"5", "1", "-1"}) {
-        add({.argv = {A, P, "OTHER", priority}, .before = kFifo5, .out = kOtherError});
+        add({.argv = {A, P, "OTHER", priority}, .before = kFifo5,
+             .out = "Error: priority for OTHER policy must be 0\n"});
     }
 
     // Keywords: exact, case-sensitive, whole; echoed as typed, never as a format; before any call.
@@ -142,7 +142,7 @@ std::vector<Case> Build()
         add({.argv = {R, pid}, .out = ReportLine(P, kOther), .calls = kQueried});
     }
 
-    // So must the priority, never applied as another number; checked after the pid, before the keyword.
+    // So must the priority, never taken as another number; checked after the pid, before the keyword.
     for (const char* priority :
          {"9O", "1e2", "10x", "abc", "", " ", "0x10", "1 0", "+", "-", "%n%n%n", "{long}", "\n\t 42\xff"}) {
         add({.argv = {A, P, "FIFO", priority}, .out = kAssignUsage, .status = 1});
@@ -199,17 +199,17 @@ std::vector<Case> Build()
         Sched sched;
         unsigned kernels;
     } kReported[] = {
-        {{0, 0}, kAll},       {{1, 50}, kAll},      {{2, 99}, kAll},    {{4, 1}, kTarget},
-        {{64, 42}, kTarget},  {{256, 7}, kTarget},  {{1024, 77}, kTarget}, {{3, 0}, kAll},
-        {{5, 0}, kAll},       {{1 | kResetOnFork, 5}, kAll},          {{2 | kResetOnFork, 5}, kAll},
-        {{64 | kResetOnFork, 9}, kTarget},          {{320, 7}, kStandin}, {{1025, 7}, kStandin},
-        {{-5, 7}, kStandin},  {{2, 1234}, kStandin}, {{4, -1}, kStandin},
+        {{0, 0}, kAll}, {{1, 50}, kAll}, {{2, 99}, kAll}, {{4, 1}, kTarget}, {{64, 42}, kTarget},
+        {{256, 7}, kTarget}, {{1024, 77}, kTarget}, {{3, 0}, kAll}, {{5, 0}, kAll},
+        {{1 | kResetOnFork, 5}, kAll}, {{2 | kResetOnFork, 5}, kAll}, {{64 | kResetOnFork, 9}, kTarget},
+        {{320, 7}, kStandin}, {{1025, 7}, kStandin}, {{-5, 7}, kStandin}, {{2, 1234}, kStandin},
+        {{4, -1}, kStandin},
     };
     for (const auto& row : kReported) {
         add({.argv = {R, P}, .before = row.sched, .out = ReportLine(P, row.sched), .kernels = row.kernels,
              .calls = kQueried});
     }
-    // The same layout spelt out, byte for byte.
+    // The same, spelt out byte for byte.
     add({.argv = {R, "0"},
          .out = "                     pid=0     Policy = SCHED_OTHER     Priority = 0  \r\n",
          .kernels = kAll | kEveryCore, .calls = "policy 0;param 0"});
@@ -223,7 +223,7 @@ std::vector<Case> Build()
     add({.argv = {R, P}, .before = kBatch, .out = ReportLine(P, kBatch), .kernels = kReal,
          .caller = kNobody});
 
-    // The stand-in's ranges and forced failures: whatever the kernel reports.
+    // The stand-in's ranges and failures: whatever the kernel reports.
     auto standin = [&add](Case row) {
         row.kernels = kStandin;
         add(std::move(row));
@@ -233,7 +233,7 @@ std::vector<Case> Build()
     // The process ended between the two queries.
     standin({.argv = {R, P}, .before = {1, 50}, .out = "pid={pid}: invalid pid\r\n", .status = 1,
              .calls = kQueried, .fail = "param"});
-    // Its layout spelt out with a short pid: the pid's field is 5 wide.
+    // Its layout with a short pid: the pid's field is 5 wide.
     standin({.argv = {R, "0"}, .out = "pid=0    : invalid pid\r\n", .status = 1, .calls = "policy 0;param 0",
              .fail = "param"});
     standin({.argv = {A, P, "CALLP", "10"}, .out = kNoMinimum, .calls = "min 64", .fail = "min"});

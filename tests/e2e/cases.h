@@ -1,5 +1,5 @@
-// The policies as the tests expect them, apart from the programs' own table so
-// that a wrong row there is caught; what a case holds.
+// The policies as the tests expect them, apart from the programs' table so that
+// a wrong row there is caught; what a case holds.
 #ifndef SCHEDTOOLS_TESTS_CASES_H
 #define SCHEDTOOLS_TESTS_CASES_H
 
@@ -42,7 +42,7 @@ enum Kernel : unsigned {
     kStandin = 2,  // the preloaded stand-in, on any host: any range, any failure
     kGuest = 4,    // the target kernel, booted under qemu-system-ppc
     kAll = kHost | kStandin | kGuest,
-    kEveryCore = 8,  // a host row run on each CPU model of a static PowerPC build too
+    kEveryCore = 8,  // a host row run on each CPU model of a static PowerPC build
 };
 
 enum Caller { kRoot, kNobody, kClosed };  // the runner; uid and gid 65534; the runner without stdout
@@ -52,10 +52,10 @@ enum Caller { kRoot, kNobody, kClosed };  // the runner; uid and gid 65534; the 
 // the output too, "{pid}" padded to 5 as the programs pad it.
 struct Case {
     std::vector<std::string> argv{};  // "schedassign" or "schedreport", then its arguments
-    Sched before{0, 0};               // the child's policy and priority, set before the run
+    Sched before{0, 0};               // the child's policy and priority before the run
     std::string out{};
     int status = 0;
-    Sched after{INT_MIN, 0};  // what the kernel tells of the child afterwards; unset, `before`
+    Sched after{INT_MIN, 0};  // what the kernel tells of the child after the run; unset, `before`
     unsigned kernels = kAll;
     std::string calls{};  // stand-in only: its log after "loaded", as "min 4;max 4;set {pid} 4 10"
     Caller caller = kRoot;

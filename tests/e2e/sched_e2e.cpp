@@ -34,7 +34,7 @@ namespace {
 
 using Strings = std::vector<string>;
 
-// The command line's, and the scratch directory for what a program writes and the stand-in's files.
+// The command line's; scratch holds what a program writes and the stand-in's files.
 Kernel kernel = kHost;
 string binDir;
 Strings launcher;
@@ -53,7 +53,7 @@ string Expanded(string text, const string& pid)
     return text;
 }
 
-// Text as a C literal shows it, 60 bytes of it from a little before where it differs from `other`.
+// Text as a C literal shows it: 60 bytes from a little before where it differs from `other`.
 string Escaped(const string& text, const string& other = "")
 {
     const auto at = std::mismatch(text.begin(), text.end(), other.begin(), other.end()).first - text.begin();
@@ -145,7 +145,7 @@ Outcome Run(Strings argv, Caller caller, bool full, const char* ranges = "", con
     return {full ? "" : Read(out), status < 0 ? "cannot start it" : Read(err), status};
 }
 
-// A child that waits to be killed; in the runner's namespace or the guest it cannot outlive it.
+// A child that waits to be killed; in the runner's namespace or the guest it dies with it.
 pid_t Child()
 {
     const pid_t child = fork();
@@ -187,10 +187,10 @@ bool NeedsRealTime(const Case& row)
     return realTime(row.before.policy) || realTime(row.after.policy);
 }
 
-// Runs `row` on `child`, with stdout on /dev/full when `full`; what differed.
+// Runs `row` on `child`, stdout on /dev/full when `full`; what differed.
 string Mismatch(const Case& row, pid_t child, bool full)
 {
-    const bool modelled = kernel == kStandin;  // the stand-in models the processes
+    const bool modelled = kernel == kStandin;  // the processes are the stand-in's
     const string pid = to_string(child);
     Strings argv(row.argv.size());
     std::transform(row.argv.begin(), row.argv.end(), argv.begin(),
@@ -213,7 +213,7 @@ string Mismatch(const Case& row, pid_t child, bool full)
          modelled ? state(row.after) : Shown(row.after)},
     };
     if (row.argv[0] == "schedassign") {
-        // What schedassign left, schedreport reads back.
+        // What schedassign left, schedreport reads.
         const Outcome back = Run({"schedreport", pid}, kRoot, false, row.ranges);
         checks.push_back({"read back", back.out + back.err + " (status " + to_string(back.status) + ")",
                           ReportLine(pid, row.after) + " (status 0)"});
@@ -238,7 +238,7 @@ string Describe(const Case& row)
     return text + kCallers[row.caller];
 }
 
-// Runs each row as it is and on /dev/full; prints each failure, then "LABEL: N cases, M failed".
+// Runs each row as it is and on /dev/full; prints each failure and "LABEL: N cases, M failed".
 int RunRows(const std::vector<const Case*>& rows, const string& label)
 {
     const string self = Shown(Get(0));
@@ -269,10 +269,10 @@ string OwnNamespace()
     if (ids[0] != "0" && (unshare(CLONE_NEWUSER) != 0 || !Written("/proc/self/setgroups", "deny") ||
                           !Written("/proc/self/uid_map", "0 " + ids[0] + " 1") ||
                           !Written("/proc/self/gid_map", "0 " + ids[1] + " 1"))) {
-        return string("no user namespace for a PID namespace of the runner's own: ") + strerror(errno);
+        return string("no user namespace for the runner's own PID namespace: ") + strerror(errno);
     }
     if (unshare(CLONE_NEWPID | CLONE_NEWNS) != 0) {
-        return string("no PID namespace of the runner's own can be made: ") + strerror(errno);
+        return string("no PID namespace of the runner's own: ") + strerror(errno);
     }
     fflush(stdout);
     const pid_t init = fork();
@@ -289,7 +289,7 @@ string OwnNamespace()
     const bool proc = (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 ||
                        mount(nullptr, "/proc", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0) &&
                       mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) == 0;
-    return proc ? "" : "no /proc can be mounted for the runner's own PID namespace";
+    return proc ? "" : "no /proc can be mounted in the runner's own PID namespace";
 }
 
 // The file that execvp runs for `name`.
@@ -307,9 +307,9 @@ string OnPath(const string& name)
     return name;
 }
 
-// Whether this host lets the runner set a real-time policy; whether nobody may
-// read and execute the programs and the launcher, as access(2) tells a child
-// that became nobody: the programs never run here.
+// Whether the runner may set a real-time policy; whether nobody may read and
+// execute the programs and the launcher, as access(2) tells a child that became
+// nobody: the programs never run here.
 bool MaySetRealTime()
 {
     const pid_t child = Child();
@@ -331,8 +331,8 @@ bool MayRunAsNobody()
 }
 
 // "" when the stand-in is in place: it logs "loaded" as it loads, before a
-// program's main. The loader splits LD_PRELOAD at blanks and colons, so it is
-// preloaded through a link in scratch.
+// program's main. The loader splits LD_PRELOAD at blanks and colons, so it goes
+// through a link in scratch.
 string StandinMissing()
 {
     char cwd[4096] = "";
@@ -351,10 +351,10 @@ string StandinMissing()
                      Escaped(calls) + "\"" + (run.err.empty() ? "" : " (stderr: " + Escaped(run.err) + ")");
 }
 
-// As /init: prints the cpu line of /proc/cpuinfo for the host to see, runs the
-// rows on each build, prints "N passed, M failed"; returns M. Only stdio: a
-// C++ stream's first use waits on a futex by the 32-bit-time call, which the
-// test kernels lack (no CONFIG_COMPAT_32BIT_TIME), and glibc stops on ENOSYS.
+// As /init: prints /proc/cpuinfo's cpu line, runs the rows on each build,
+// prints "N passed, M failed"; returns M. Only stdio: a C++ stream's first use
+// waits on a futex by the 32-bit-time call, which the test kernels lack (no
+// CONFIG_COMPAT_32BIT_TIME), and glibc stops on ENOSYS.
 int Guest(const std::vector<const Case*>& rows)
 {
     if (access("/proc/self", F_OK) != 0) {
@@ -405,7 +405,7 @@ int main(int argc, char** argv)
         }
     }
     kernel = named == "standin" ? kStandin : named == "guest" ? kGuest : kHost;
-    unsetenv("LD_PRELOAD");  // what the runner was given to preload is not the programs' business
+    unsetenv("LD_PRELOAD");  // the runner's preload is not the programs' business
     if (usage || (named != "host" && named != "standin" && !(named == "guest" && (list || guest))) ||
         (rows != "plain" && rows != "realtime" && rows != "nobody" && rows != "cores") ||
         (!list && !guest && (binDir.empty() || (kernel == kStandin && standin.empty())))) {
@@ -450,11 +450,11 @@ int main(int argc, char** argv)
                            : kernel == kStandin ? StandinMissing()
                                                 : "";
     if (skip.empty() && kernel == kHost && realTime && !MaySetRealTime()) {
-        skip = "this host refuses to let us set a real-time policy on a child (needs CAP_SYS_NICE)";
+        skip = "this host refuses the runner a real-time policy (it needs CAP_SYS_NICE)";
     } else if (skip.empty() && kernel == kHost && nobody && !MayRunAsNobody()) {
         skip =
-            "the programs cannot be run as nobody here (changing user needs the privilege, and every "
-            "directory above the programs and the launcher must be open to nobody)";
+            "nobody cannot run the programs here (changing user needs the privilege; every directory "
+            "above the programs and the launcher must be open to nobody)";
     }
     int failed = 1;
     if (!skip.empty()) {

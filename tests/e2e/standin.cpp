@@ -50,7 +50,7 @@ int Parse(const char* name, const char* text, Record* records)
     return count;
 }
 
-// The record of `key` among `count`, or null with errno `missing` (EINVAL after a refusal).
+// The record of `key` among `count`, or null, errno `missing` (EINVAL after a refusal).
 Record* Find(Record* records, int count, int key, int missing)
 {
     for (int i = 0; i < count; ++i) {
