@@ -62,10 +62,8 @@ int main()
         }
     }
     for (const std::string& text : texts) {
-        int expected = -1;  // the number of the keyword that `text` is exactly, if any
-        for (const ExpectedPolicy& policy : kExpectedPolicies) {
-            expected = text == policy.keyword ? policy.number : expected;
-        }
+        const auto* named = std::ranges::find(kExpectedPolicies, text, &ExpectedPolicy::keyword);
+        const int expected = named == std::end(kExpectedPolicies) ? -1 : named->number;
         expect(PolicyFromKeyword(text.c_str()) == expected, "keyword lookup", text);
     }
 

@@ -24,8 +24,7 @@ constexpr ExpectedPolicy kExpectedPolicies[] = {
 // The report name of policy number `number`: the fallback outside the table.
 constexpr const char* ExpectedReportName(int number)
 {
-    const auto* row = std::find_if(std::begin(kExpectedPolicies), std::end(kExpectedPolicies),
-                                   [number](const ExpectedPolicy& known) { return known.number == number; });
+    const auto* row = std::ranges::find(kExpectedPolicies, number, &ExpectedPolicy::number);
     return row == std::end(kExpectedPolicies) ? "Unknown policy name" : row->reportName;
 }
 

@@ -149,8 +149,8 @@ Outcome Run(Strings argv, Caller caller, bool full, const char* ranges = "", con
 pid_t Child()
 {
     const pid_t child = fork();
-    while (child == 0) {
-        pause();
+    if (child == 0) {
+        _exit(pause());  // with no signal handler, only death ends it
     }
     return child;
 }

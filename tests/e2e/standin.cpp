@@ -75,7 +75,7 @@ bool Called(const char* format, long a = 0, long b = 0, long c = 0)
     static const std::string_view kCalls[] = {"", "min", "max", "set", "policy", "param"};
     const char* fail = getenv("SCHED_STANDIN_FAIL");
     const std::string_view failing = fail != nullptr ? fail : "";
-    if (std::find(std::begin(kCalls), std::end(kCalls), failing) == std::end(kCalls)) {
+    if (std::ranges::find(kCalls, failing) == std::end(kCalls)) {
         fprintf(stderr, "sched standin: SCHED_STANDIN_FAIL: cannot honour \"%.60s\"\n", fail);
         errno = EINVAL;
         return true;
