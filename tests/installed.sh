@@ -16,9 +16,8 @@ if [ "$tree" = --install ]; then
 fi
 
 doc=share/doc/schedtools
-expected=$(printf '%s\n' bin/schedassign bin/schedreport share/bash-completion/completions/schedassign \
-    share/bash-completion/completions/schedreport $doc/changelog.gz $doc/copyright \
-    ${libc:+$doc/copyright.$libc} share/man/man8/schedassign.8.gz share/man/man8/schedreport.8.gz)
+expected=$(printf '%s\n' bin/sched{assign,report} share/bash-completion/completions/sched{assign,report} \
+    $doc/changelog.gz $doc/copyright ${libc:+$doc/copyright.$libc} share/man/man8/sched{assign,report}.8.gz)
 actual=$(cd "$tree" && find . -type f -o -type l | sed 's|^\./||' | sort)
 [ "$actual" = "$expected" ] || fail "$tree holds other files: $(diff <(echo "$expected") <(echo "$actual"))"
 

@@ -307,27 +307,33 @@ string OnPath(const string& name)
     return name;
 }
 
-// Whether the runner may set a real-time policy; whether nobody may read and
-// execute the programs and the launcher, as access(2) tells a child that became
-// nobody: the programs never run here.
-bool MaySetRealTime()
+// Why this host cannot give the rows what they need, or "": a real-time policy
+// set on a child; nobody reading and executing the programs and the launcher,
+// as access(2) tells a child that became nobody (the programs never run here).
+string Unfit(bool realTime, bool nobody)
 {
     const pid_t child = Child();
-    const bool allowed = child > 0 && Set(child, {1, 1});
+    const bool mayRealTime = child > 0 && Set(child, {1, 1});
     End(child);
-    return allowed;
-}
-
-bool MayRunAsNobody()
-{
     const Strings files{binDir + "/schedassign", binDir + "/schedreport",
-                        launcher.empty() ? "/" : OnPath(launcher[0])};
-    const pid_t child = fork();
-    if (child == 0) {
+                        launcher.empty() ? binDir + "/schedreport" : OnPath(launcher[0])};
+    const pid_t prober = fork();
+    if (prober == 0) {
         const auto reached = [](const string& file) { return access(file.c_str(), R_OK | X_OK) == 0; };
         _exit(BecomeNobody() && std::all_of(files.begin(), files.end(), reached) ? 0 : 1);
     }
-    return Wait(child) == 0;
+    const int mayNobody = Wait(prober);
+    if (child < 0 || mayNobody < 0) {
+        printf("FAIL: cannot start a child to probe this host\n");
+        exit(1);
+    }
+    if (realTime && !mayRealTime) {
+        return "this host refuses the runner a real-time policy (it needs CAP_SYS_NICE)";
+    }
+    return nobody && mayNobody != 0
+               ? "nobody cannot run the programs here (changing user needs the privilege; "
+                 "every directory above the programs and the launcher must be open to nobody)"
+               : "";
 }
 
 // "" when the stand-in is in place: it logs "loaded" as it loads, before a
@@ -442,6 +448,7 @@ int main(int argc, char** argv)
     // Every host or stand-in row runs in the runner's own PID namespace, or none
     // does. From here on the guest ends the boot, whatever happens.
     string skip = guest ? "" : OwnNamespace();
+    skip = skip.empty() && kernel == kHost ? Unfit(realTime, nobody) : skip;
     char dir[] = "/tmp/sched-e2e-XXXXXX";
     const bool made = skip.empty() && mkdtemp(dir) != nullptr;
     scratch = made ? dir : "";
@@ -449,13 +456,6 @@ int main(int argc, char** argv)
                            : !made              ? "no scratch directory can be made in /tmp"
                            : kernel == kStandin ? StandinMissing()
                                                 : "";
-    if (skip.empty() && kernel == kHost && realTime && !MaySetRealTime()) {
-        skip = "this host refuses the runner a real-time policy (it needs CAP_SYS_NICE)";
-    } else if (skip.empty() && kernel == kHost && nobody && !MayRunAsNobody()) {
-        skip =
-            "nobody cannot run the programs here (changing user needs the privilege; every directory "
-            "above the programs and the launcher must be open to nobody)";
-    }
     int failed = 1;
     if (!skip.empty()) {
         printf("SKIPPED: %zu rows: %s\n", selected.size(), skip.c_str());

@@ -6,8 +6,8 @@
 //                         set rewrites it for the next program
 //   SCHED_STANDIN_FAIL    min, max, set, policy or param: that call fails (EPERM)
 //   SCHED_STANDIN_LOG     a file that gets "loaded;" on loading, then "min 4;"...
-// A list it cannot honour whole (over eight records, a malformed or 33-bit
-// number) or another name it refuses on stderr, and the call fails (EINVAL).
+// A list it cannot honour whole (over eight records, a number malformed or
+// beyond 32 bits) or another name it refuses on stderr; the call fails (EINVAL).
 #include <errno.h>
 #include <limits.h>
 #include <sched.h>
@@ -62,7 +62,7 @@ Record* Find(Record* records, int count, int key, int missing)
     return nullptr;
 }
 
-// Logs a call, named by `format` up to a blank; true (EPERM) when it is SCHED_STANDIN_FAIL's.
+// Logs a call, named by `format` up to a blank; true when SCHED_STANDIN_FAIL names it (EPERM) or no call (EINVAL).
 bool Called(const char* format, long a = 0, long b = 0, long c = 0)
 {
     const char* log = getenv("SCHED_STANDIN_LOG");
@@ -104,7 +104,7 @@ const Record* Range(int policy)
 }
 
 // The record of `pid` in the state file, or null with errno as the kernel
-// sets it. A file that fills the buffer holds more than eight records.
+// sets it. A file that fills the buffer is refused, never read in part.
 Record* Process(pid_t pid)
 {
     const char* path = getenv("SCHED_STANDIN_STATE");
@@ -114,7 +114,7 @@ Record* Process(pid_t pid)
     if (file != nullptr) {
         fclose(file);
     }
-    const char* records = length < sizeof text - 1 ? text : "a file too long for eight records";
+    const char* records = length < sizeof text - 1 ? text : "(a file of 319 bytes or more)";
     processCount = Parse("SCHED_STANDIN_STATE", records, processes);
     return Find(processes, processCount, pid, pid < 0 ? EINVAL : ESRCH);
 }
