@@ -62,7 +62,8 @@ Record* Find(Record* records, int count, int key, int missing)
     return nullptr;
 }
 
-// Logs a call, named by `format` up to a blank; true when SCHED_STANDIN_FAIL names it (EPERM) or no call (EINVAL).
+// Logs a call, named by `format` up to a blank; true when SCHED_STANDIN_FAIL
+// names it (EPERM) or no call (EINVAL).
 bool Called(const char* format, long a = 0, long b = 0, long c = 0)
 {
     const char* log = getenv("SCHED_STANDIN_LOG");
