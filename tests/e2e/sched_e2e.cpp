@@ -2,14 +2,15 @@
 // line as its usage text says; with no arguments, as process 1, the guest's
 // /init. The host's rows run on the real kernel by what they need of this host
 // (nothing, a real-time policy, being nobody; "cores": each CPU model under
-// qemu-user), the stand-in's with standin.cpp preloaded, both in a PID
-// namespace of the runner's own, where every pid names a process that it
-// started or none, or not at all; the guest's on a machine of their own. "--"
-// puts what follows before each program. Exits 0 when every row holds, 1 on a
-// failure, 77 (a skip) when this host cannot give what the rows need, 2 on bad
-// usage.
+// qemu-user), the runner under OTHER 0; the stand-in's with standin.cpp
+// preloaded; both in a PID namespace of the runner's own, where every pid
+// names a process that it started or none, or not at all; the guest's on a
+// machine of their own. "--" puts what follows before each program. Exits 0
+// when every row holds, 1 on a failure, 77 (a skip) when this host cannot give
+// what the rows need, 2 on bad usage, 128 + the signal after INT or TERM.
 #include <errno.h>
 #include <fcntl.h>
+#include <getopt.h>
 #include <grp.h>
 #include <sched.h>
 #include <signal.h>
@@ -24,6 +25,7 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 
 #include "cases.h"
 
@@ -40,6 +42,21 @@ string binDir;
 Strings launcher;
 string standin;
 string scratch;
+volatile sig_atomic_t stopped = 0;  // the signal that stopped the run
+pid_t init = 0;                     // the runner proper, process 1 of its namespace, as its parent sees it
+
+// INT and TERM: the parent passes them on; the runner proper, as process 1,
+// ends its children by kill(-1), which reaches no other, and stops the run.
+extern "C" void Forward(int received)
+{
+    kill(init, received);
+}
+
+extern "C" void Stop(int received)
+{
+    stopped = received;
+    kill(-1, SIGKILL);
+}
 
 string Expanded(string text, const string& pid)
 {
@@ -104,9 +121,23 @@ bool BecomeNobody()
     return setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
 }
 
+// "cannot run PATH: REASON" for the first program or launcher that this process
+// may not read and execute, or "": under qemu-user a failed exec shows only as
+// an exit status, so the files are checked before any row.
+string Unrunnable()
+{
+    for (const string& file : {binDir + "/schedassign", binDir + "/schedreport", launcher.empty() ? "" : launcher[0]}) {
+        if (!file.empty() && access(file.c_str(), R_OK | X_OK) != 0) {
+            return "cannot run " + file + ": " + strerror(errno);
+        }
+    }
+    return "";
+}
+
 struct Outcome {
     string out, err;  // what the program wrote
     int status;
+    string setup;  // the step at which the runner failed to start it, or ""
 };
 
 // Runs a program as `caller`, stdout on /dev/full when `full`, the stand-in steered by `ranges`, `fail`.
@@ -125,24 +156,36 @@ Outcome Run(Strings argv, Caller caller, bool full, const char* ranges = "", con
     std::transform(argv.begin(), argv.end(), cargv.begin(), [](string& text) { return text.data(); });
     const string out = scratch + "/stdout";
     const string err = scratch + "/stderr";
-    const pid_t child = fork();
+    int setup[2] = {-1, -1};  // the child writes the step that failed here; its exec closes it
+    const pid_t child = pipe2(setup, O_CLOEXEC) == 0 ? fork() : -1;
+    const string failed = child < 0 ? string("no child: ") + strerror(errno) : "";
     if (child == 0) {
+        const auto step = [&setup](bool done, const string& what) {
+            if (!done) {
+                dprintf(setup[1], "%s: %s", what.c_str(), strerror(errno));
+                _exit(125);
+            }
+        };
         const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
         const int outFd = open(full ? "/dev/full" : out.c_str(), flags, 0600);
+        step(outFd >= 0 && dup2(outFd, 1) == 1, full ? "/dev/full as stdout" : "stdout in scratch");
         const int errFd = open(err.c_str(), flags, 0600);
-        if (outFd < 0 || errFd < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0 ||
-            (caller == kClosed && !full && close(1) != 0) || (caller == kNobody && !BecomeNobody())) {
-            _exit(125);
-        }
+        step(errFd >= 0 && dup2(errFd, 2) == 2, "stderr in scratch");
+        step(caller != kClosed || full || close(1) == 0, "closing stdout");
+        step(caller != kNobody || BecomeNobody(), "becoming nobody");
         for (string& entry : env) {
             putenv(entry.data());
         }
-        execvp(cargv[0], cargv.data());
-        fprintf(stderr, "cannot run %s\n", cargv[0]);
-        _exit(127);
+        execv(cargv[0], cargv.data());
+        step(false, string("cannot run ") + cargv[0]);
     }
+    close(setup[1]);
+    char why[256] = "";
+    const ssize_t length = child > 0 ? read(setup[0], why, sizeof why) : 0;
+    close(setup[0]);
     const int status = Wait(child);
-    return {full ? "" : Read(out), status < 0 ? "cannot start it" : Read(err), status};
+    const string reason = failed + string(why, std::max<ssize_t>(length, 0));
+    return {full ? "" : Read(out), Read(err), status, reason.empty() && status < 0 ? "lost it" : reason};
 }
 
 // A child that waits to be killed; in the runner's namespace or the guest it dies with it.
@@ -150,7 +193,7 @@ pid_t Child()
 {
     const pid_t child = fork();
     if (child == 0) {
-        _exit(pause());  // with no signal handler, only death ends it
+        _exit(pause());  // ended only by a signal: death, or the runner's INT or TERM
     }
     return child;
 }
@@ -178,13 +221,15 @@ Sched Get(pid_t pid)
                                                              : Sched{policy, param.sched_priority};
 }
 
-bool NeedsRealTime(const Case& row)
+// The highest real-time priority that `row` puts the child under; 0 for none (OTHER, BATCH, IDLE).
+int RealTime(const Case& row)
 {
-    auto realTime = [](int policy) {
-        policy &= ~kResetOnFork;
-        return policy != 0 && policy != 3 && policy != 5;  // OTHER, BATCH and IDLE need no privilege
-    };
-    return realTime(row.before.policy) || realTime(row.after.policy);
+    int top = 0;
+    for (const Sched sched : {row.before, row.after}) {
+        const int policy = sched.policy & ~kResetOnFork;
+        top = policy != 0 && policy != 3 && policy != 5 ? std::max({top, sched.priority, 1}) : top;
+    }
+    return top;
 }
 
 // Runs `row` on `child`, stdout on /dev/full when `full`; what differed.
@@ -203,7 +248,10 @@ string Mismatch(const Case& row, pid_t child, bool full)
     Written(scratch + "/state", state(row.before));
     Written(scratch + "/calls", "");
     const Outcome run = Run(argv, row.caller, full, row.ranges, row.fail);
-    std::vector<std::array<string, 3>> checks = {
+    if (!run.setup.empty()) {
+        return "the runner could not start it: " + run.setup;
+    }
+    const std::array<string, 3> checks[] = {
         {"stdout", run.out, full ? "" : Expanded(row.out, Padded(pid, 5))},
         {"stderr", run.err, ""},
         {"status", to_string(run.status), to_string(full && !row.out.empty() ? 1 : row.status)},
@@ -212,12 +260,6 @@ string Mismatch(const Case& row, pid_t child, bool full)
         {"policy and priority", modelled ? Read(scratch + "/state") : Shown(Get(child)),
          modelled ? state(row.after) : Shown(row.after)},
     };
-    if (row.argv[0] == "schedassign") {
-        // What schedassign left, schedreport reads.
-        const Outcome back = Run({"schedreport", pid}, kRoot, false, row.ranges);
-        checks.push_back({"read back", back.out + back.err + " (status " + to_string(back.status) + ")",
-                          ReportLine(pid, row.after) + " (status 0)"});
-    }
     string wrong;
     for (const auto& [what, got, expected] : checks) {
         if (got != expected) {
@@ -238,26 +280,38 @@ string Describe(const Case& row)
     return text + kCallers[row.caller];
 }
 
-// Runs each row as it is and on /dev/full; prints each failure and "LABEL: N cases, M failed".
+// Runs each row as it is, then on /dev/full; after a schedassign row that held,
+// schedreport reads the child back, once, on a line of its own. Prints each
+// failure and "LABEL: N cases, M failed", a row counted once; returns M, or 1
+// more when INT or TERM stopped the run.
 int RunRows(const std::vector<const Case*>& rows, const string& label)
 {
     const string self = Shown(Get(0));
     int failed = 0;
-    for (const Case* row : rows) {
+    for (auto each = rows.begin(); each != rows.end() && stopped == 0; ++each) {
+        const Case& row = **each;
+        const Case back{.argv = {"schedreport", "{pid}"}, .before = row.after, .out = ReportLine("{pid}", row.after),
+                        .after = row.after, .calls = "policy {pid};param {pid}", .ranges = row.ranges};
         const pid_t child = kernel == kStandin ? kStandinChild : Child();
-        string wrong = child < 0 ? "cannot start a child process" : Mismatch(*row, child, false);
-        wrong = wrong.empty() ? Mismatch(*row, child, true) : wrong;
+        string wrong = child < 0 ? "the runner cannot start a child process" : Mismatch(row, child, false);
+        const string misread = wrong.empty() && row.argv[0] == "schedassign" ? Mismatch(back, child, false) : "";
+        wrong = wrong.empty() ? Mismatch(row, child, true) : wrong;
         if (kernel != kStandin) {
             End(child);
         }
         wrong = wrong.empty() && Shown(Get(0)) != self ? "the runner's own policy changed" : wrong;
-        if (!wrong.empty()) {
-            printf("FAIL %s: %s: %s\n", label.c_str(), Describe(*row).c_str(), wrong.c_str());
-            ++failed;
-        }
+        const string lines =
+            (misread.empty() ? "" : "FAIL " + label + ": " + Describe(back) + " after " + Describe(row) + ": " +
+                                        misread + "\n") +
+            (wrong.empty() ? "" : "FAIL " + label + ": " + Describe(row) + ": " + wrong + "\n");
+        printf("%s", stopped == 0 ? lines.c_str() : "");
+        failed += stopped == 0 && !lines.empty() ? 1 : 0;
+    }
+    if (stopped != 0) {
+        printf("FAIL %s: stopped by signal %d\n", label.c_str(), stopped);
     }
     printf("%s: %zu cases, %d failed\n", label.c_str(), rows.size(), failed);
-    return failed;
+    return failed + (stopped != 0 ? 1 : 0);
 }
 
 // Makes this process the first of a PID namespace of its own (without root, in
@@ -275,63 +329,63 @@ string OwnNamespace()
         return string("no PID namespace of the runner's own: ") + strerror(errno);
     }
     fflush(stdout);
-    const pid_t init = fork();
+    sigset_t interrupts;  // held until each side has its handler
+    sigemptyset(&interrupts);
+    sigaddset(&interrupts, SIGINT);
+    sigaddset(&interrupts, SIGTERM);
+    sigprocmask(SIG_BLOCK, &interrupts, nullptr);
+    init = fork();
+    const auto handle = [&interrupts](void (*handler)(int)) {
+        signal(SIGINT, handler);
+        signal(SIGTERM, handler);
+        sigprocmask(SIG_UNBLOCK, &interrupts, nullptr);
+    };
     if (init < 0) {
         printf("FAIL: cannot start the PID namespace's process 1: %s\n", strerror(errno));
         exit(1);
     }
     if (init > 0) {
         // Ended at once: it can start nothing, not even a sanitizer's thread, once process 1 is gone.
+        handle(Forward);
         const int status = Wait(init);
-        _exit(status >= 0 && status < 128 ? status : 1);
+        _exit(status >= 0 ? status : 1);
     }
     prctl(PR_SET_PDEATHSIG, SIGKILL);
+    handle(Stop);
     const bool proc = (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 ||
                        mount(nullptr, "/proc", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0) &&
                       mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) == 0;
     return proc ? "" : "no /proc can be mounted in the runner's own PID namespace";
 }
 
-// The file that execvp runs for `name`.
-string OnPath(const string& name)
+// Why this host cannot give the rows what they need, or "": the runner put
+// under OTHER 0; real-time priority `realTime` (0: none needed) set on a child;
+// nobody reading and executing the programs and the launcher, as access(2)
+// tells a child that became nobody (the programs never run here).
+string Unfit(int realTime, bool nobody)
 {
-    const char* path = getenv("PATH");
-    const string dirs = name.find('/') == string::npos && path != nullptr ? path : "";
-    for (size_t at = 0, end = 0; at < dirs.size(); at = end + 1) {
-        end = std::min(dirs.find(':', at), dirs.size());
-        string file = dirs.substr(at, end - at) + "/" + name;
-        if (access(file.c_str(), X_OK) == 0) {
-            return file;
-        }
+    if (!Set(0, {0, 0})) {
+        return string("the runner cannot put itself under OTHER 0 (leaving IDLE needs CAP_SYS_NICE or "
+                      "RLIMIT_NICE): ") + strerror(errno);
     }
-    return name;
-}
-
-// Why this host cannot give the rows what they need, or "": a real-time policy
-// set on a child; nobody reading and executing the programs and the launcher,
-// as access(2) tells a child that became nobody (the programs never run here).
-string Unfit(bool realTime, bool nobody)
-{
-    if (!realTime && !nobody) {
+    if (realTime == 0 && !nobody) {
         return "";
     }
     const pid_t child = Child();
-    const bool mayRealTime = child > 0 && Set(child, {1, 1});
+    const bool mayRealTime = child > 0 && Set(child, {1, std::max(realTime, 1)});
     End(child);
-    const Strings files{binDir + "/schedassign", binDir + "/schedreport",
-                        launcher.empty() ? binDir + "/schedreport" : OnPath(launcher[0])};
     const pid_t prober = fork();
     if (prober == 0) {
-        const auto reached = [](const string& file) { return access(file.c_str(), R_OK | X_OK) == 0; };
-        _exit(BecomeNobody() && std::all_of(files.begin(), files.end(), reached) ? 0 : 1);
+        _exit(BecomeNobody() && Unrunnable().empty() ? 0 : 1);
     }
     const int mayNobody = Wait(prober);
     if (child < 0 || mayNobody < 0) {
         printf("FAIL: cannot start a child to probe this host\n");
         exit(1);
     }
-    if (realTime && !mayRealTime) {
-        return "this host refuses the runner a real-time policy (it needs CAP_SYS_NICE)";
+    if (realTime > 0 && !mayRealTime) {
+        return "this host refuses the runner real-time priority " + to_string(realTime) +
+               " (it needs CAP_SYS_NICE or an RLIMIT_RTPRIO as high)";
     }
     return nobody && mayNobody != 0
                ? "nobody cannot run the programs here (changing user needs the privilege; "
@@ -344,13 +398,12 @@ string Unfit(bool realTime, bool nobody)
 // through a link in scratch.
 string StandinMissing()
 {
-    char cwd[4096] = "";
     const string given = standin;
-    const string absolute =
-        given[0] == '/' || getcwd(cwd, sizeof cwd) == nullptr ? given : cwd + ("/" + given);
     standin = scratch + "/libsched_standin.so";
-    if (symlink(absolute.c_str(), standin.c_str()) != 0) {
-        return "cannot link " + given;
+    std::error_code error;
+    std::filesystem::create_symlink(std::filesystem::absolute(given, error), standin, error);
+    if (error) {
+        return "cannot link " + given + ": " + error.message();
     }
     const Outcome run = Run({"schedreport"}, kRoot, false);
     const string calls = Read(scratch + "/calls");
@@ -394,54 +447,49 @@ int main(int argc, char** argv)
     const bool guest = argc == 1;         // and process 1: it mounts /proc and ends the boot
     string named = guest ? "guest" : "";  // the kernel
     string rows = "plain";
+    string only;  // a text that each selected row's description holds
     bool list = false;
     bool usage = guest && getpid() != 1;
-    for (int i = 1; i < argc && !usage; ++i) {
-        const string option = argv[i];
-        string* value = option == "--kernel"    ? &named
-                        : option == "--rows"    ? &rows
-                        : option == "--bin-dir" ? &binDir
-                        : option == "--standin" ? &standin
-                                                : nullptr;
-        if (option == "--") {
-            launcher.assign(argv + i + 1, argv + argc);
-            break;
-        }
-        list = list || option == "--list";
-        usage = option != "--list" && (value == nullptr || i + 1 == argc);
-        if (value != nullptr && !usage) {
-            *value = argv[++i];
+    // Each option's value is its index in `values`; "+": what follows "--" is the launcher's.
+    string* const values[] = {&named, &rows, &binDir, &standin, &only};
+    const option options[] = {{"kernel", 1, nullptr, 0}, {"rows", 1, nullptr, 1}, {"bin-dir", 1, nullptr, 2},
+                              {"standin", 1, nullptr, 3}, {"only", 1, nullptr, 4}, {"list", 0, nullptr, 5}, {}};
+    for (int got = 0; (got = getopt_long(argc, argv, "+", options, nullptr)) != -1;) {
+        usage = usage || got < 0 || got > 5;
+        list = list || got == 5;
+        if (got >= 0 && got < 5) {
+            *values[got] = optarg;
         }
     }
+    usage = usage || (optind < argc && strcmp(argv[optind - 1], "--") != 0);
+    launcher.assign(argv + optind, argv + argc);
     kernel = named == "standin" ? kStandin : named == "guest" ? kGuest : kHost;
     unsetenv("LD_PRELOAD");  // the runner's preload is not the programs' business
     if (usage || (named != "host" && named != "standin" && !(named == "guest" && (list || guest))) ||
         (rows != "plain" && rows != "realtime" && rows != "nobody" && rows != "cores") ||
         (!list && !guest && (binDir.empty() || (kernel == kStandin && standin.empty())))) {
         fprintf(stderr,
-                "usage: sched_e2e --kernel host|standin [--rows plain|realtime|nobody|cores]\n"
+                "usage: sched_e2e --kernel host|standin [--rows plain|realtime|nobody|cores] [--only TEXT]\n"
                 "                 --bin-dir DIR [--standin LIB] [-- LAUNCHER...]\n"
-                "       sched_e2e --kernel host|standin|guest [--rows ...] --list\n"
+                "       sched_e2e --kernel host|standin|guest [--rows ...] [--only TEXT] --list\n"
                 "       sched_e2e (as process 1, the guest's /init)\n");
         return 2;
     }
 
     // The host's rows by what they need of it; every row of another kernel.
     std::vector<const Case*> selected;
-    bool realTime = false;
+    int realTime = 0;
     bool nobody = false;
     for (const Case& row : Cases()) {
         const bool asNobody = row.caller == kNobody;
         const bool ofClass = rows == "cores"    ? (row.kernels & kEveryCore) != 0
                              : rows == "nobody" ? asNobody
-                                                : !asNobody && NeedsRealTime(row) == (rows == "realtime");
-        if ((row.kernels & kernel) != 0 && (kernel != kHost || ofClass)) {
+                                                : !asNobody && (RealTime(row) > 0) == (rows == "realtime");
+        if ((row.kernels & kernel) != 0 && (kernel != kHost || ofClass) && Describe(row).find(only) != string::npos) {
             selected.push_back(&row);
-            realTime = realTime || NeedsRealTime(row);
+            realTime = std::max(realTime, RealTime(row));
             nobody = nobody || asNobody;
-            if (list) {
-                printf("%s\n", Describe(row).c_str());
-            }
+            printf("%s", list ? (Describe(row) + "\n").c_str() : "");
         }
     }
     if (!guest && (selected.empty() || list)) {
@@ -451,31 +499,30 @@ int main(int argc, char** argv)
     // Every host or stand-in row runs in the runner's own PID namespace, or none
     // does. From here on the guest ends the boot, whatever happens.
     string skip = guest ? "" : OwnNamespace();
-    skip = skip.empty() && kernel == kHost ? Unfit(realTime, nobody) : skip;
+    string fault = skip.empty() && !guest ? Unrunnable() : "";
+    skip = skip.empty() && fault.empty() && kernel == kHost ? Unfit(realTime, nobody) : skip;
     char dir[] = "/tmp/sched-e2e-XXXXXX";
-    const bool made = skip.empty() && mkdtemp(dir) != nullptr;
+    const bool made = skip.empty() && fault.empty() && mkdtemp(dir) != nullptr;
     scratch = made ? dir : "";
-    const string missing = !skip.empty()        ? ""
-                           : !made              ? "no scratch directory can be made in /tmp"
-                           : kernel == kStandin ? StandinMissing()
-                                                : "";
+    fault = !skip.empty() || !fault.empty() ? fault
+            : !made                         ? "no scratch directory can be made in /tmp"
+            : kernel == kStandin            ? StandinMissing()
+                                            : "";
     int failed = 1;
     if (!skip.empty()) {
         printf("SKIPPED: %zu rows: %s\n", selected.size(), skip.c_str());
-    } else if (!missing.empty()) {
-        printf("FAIL: %s; no row was run\n", missing.c_str());
+    } else if (!fault.empty()) {
+        printf("FAIL: %s; no row was run\n", fault.c_str());
     } else {
         failed = guest ? Guest(selected) : RunRows(selected, kernel == kHost ? "host " + rows : "stand-in");
     }
-    for (const char* file : {"/stdout", "/stderr", "/state", "/calls", "/libsched_standin.so", ""}) {
-        if (made) {
-            remove((scratch + file).c_str());  // the directory last
-        }
+    if (std::error_code error; made) {
+        std::filesystem::remove_all(scratch, error);
     }
     fflush(stdout);
     if (guest) {
         sync();
         reboot(RB_AUTOBOOT);
     }
-    return !skip.empty() ? 77 : failed == 0 ? 0 : 1;
+    return stopped != 0 ? 128 + stopped : !skip.empty() ? 77 : failed == 0 ? 0 : 1;
 }

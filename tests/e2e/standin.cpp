@@ -1,21 +1,30 @@
 // The target kernel's scheduler, preloaded into the unchanged programs: it
-// answers the five scheduling calls from a model, as the environment says:
+// answers the five scheduling calls of the C library, and the three that a
+// program may make by syscall(2), from one model, as the environment says:
 //   SCHED_STANDIN_RANGES  "policy:min:max,...", a policy not listed unknown
 //                         (EINVAL); unset or empty, 0 to 0 for OTHER, else 1 to 99
-//   SCHED_STANDIN_STATE   a file "pid:policy:priority,...", pid 0 the caller;
-//                         set rewrites it for the next program
-//   SCHED_STANDIN_FAIL    min, max, set, policy or param: that call fails (EPERM)
-//   SCHED_STANDIN_LOG     a file that gets "loaded;" on loading, then "min 4;"...
-// A list it cannot honour whole (over eight records, a number malformed or
-// beyond 32 bits) or another name it refuses on stderr; the call fails (EINVAL).
+//   SCHED_STANDIN_STATE   a file "pid:policy:priority,..." of the runner's child
+//                         and pid 0, the caller; set rewrites it for the next program
+//   SCHED_STANDIN_FAIL    min, max, set, policy or param: that C library call fails
+//                         (EPERM); "set ENOSYS" and so on: ENOSYS, as musl's wrapper
+//                         answers, the model untouched and its system call answered
+//   SCHED_STANDIN_LOG     a file that gets "loaded;" on loading, then "min 4;",
+//                         "set 812 1 10;" or, by syscall(2), "sys set 812 1 10;"...
+// A list it cannot honour whole (more records than the model holds, a number
+// malformed or beyond 32 bits) or another name it refuses on stderr; the call
+// fails (EINVAL). Every other system call goes to the C library's syscall.
+#include <dlfcn.h>
 #include <errno.h>
-#include <limits.h>
 #include <sched.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <array>
+#include <charconv>
 #include <string_view>
 
 #include "cases.h"
@@ -23,24 +32,21 @@
 namespace {
 
 using Record = std::array<int, 3>;  // a range {policy, min, max} or a process {pid, policy, priority}
-constexpr int kMaxRecords = 8;
-static_assert(std::size(kExpectedPolicies) <= kMaxRecords);  // a default range for each
-Record processes[kMaxRecords];  // as the state file holds them, and how many
+Record processes[2];                // as the state file holds them, and how many
 int processCount = 0;
+bool bySyscall = false;  // the call came by syscall(2): logged "sys set ...", never made to fail
 
-// Reads "a:b:c,..." into `records`; their number, or -1 when refused.
-int Parse(const char* name, const char* text, Record* records)
+// Reads at most `size` records "a:b:c,..." into `records`; their number, or -1 when refused.
+int Parse(const char* name, const char* text, Record* records, int size)
 {
+    const char* const last = text + strlen(text);
     int count = 0;
-    for (const char* at = text; *at != '\0'; ++count) {
-        bool whole = count < kMaxRecords;
+    for (const char* at = text; at != last; ++count) {
+        bool whole = count < size;
         for (size_t field = 0; field < 3 && whole; ++field) {
-            char* end = nullptr;
-            const long long number = strtoll(at, &end, 10);
-            whole = end != at && number >= INT_MIN && number <= INT_MAX &&
-                    (*end == (field < 2 ? ':' : ',') || (field == 2 && *end == '\0'));
-            records[count][field] = static_cast<int>(number);
-            at = end + (whole && *end != '\0' ? 1 : 0);
+            const auto [end, error] = std::from_chars(at, last, records[count][field]);
+            whole = error == std::errc() && (end == last ? field == 2 : *end == (field < 2 ? ':' : ','));
+            at = end + (whole && end != last ? 1 : 0);
         }
         if (!whole) {
             fprintf(stderr, "sched standin: %s: cannot honour \"%.60s\"\n", name, text);
@@ -53,36 +59,36 @@ int Parse(const char* name, const char* text, Record* records)
 // The record of `key` among `count`, or null, errno `missing` (EINVAL after a refusal).
 Record* Find(Record* records, int count, int key, int missing)
 {
-    for (int i = 0; i < count; ++i) {
-        if (records[i][0] == key) {
-            return records + i;
-        }
-    }
+    Record* const end = records + std::max(count, 0);
+    Record* const found = std::find_if(records, end, [key](const Record& record) { return record[0] == key; });
     errno = count < 0 ? EINVAL : missing;
-    return nullptr;
+    return found == end ? nullptr : found;
 }
 
 // Logs a call, named by `format` up to a blank; true when SCHED_STANDIN_FAIL
-// names it (EPERM) or no call (EINVAL).
+// names it (errno EPERM, or ENOSYS) or nothing it knows (EINVAL).
 bool Called(const char* format, long a = 0, long b = 0, long c = 0)
 {
     const char* log = getenv("SCHED_STANDIN_LOG");
     FILE* file = log != nullptr ? fopen(log, "a") : nullptr;
     if (file != nullptr) {
+        fputs(bySyscall ? "sys " : "", file);
         fprintf(file, format, a, b, c);
         fputc(';', file);
         fclose(file);
     }
     static const std::string_view kCalls[] = {"", "min", "max", "set", "policy", "param"};
     const char* fail = getenv("SCHED_STANDIN_FAIL");
-    const std::string_view failing = fail != nullptr ? fail : "";
-    if (std::ranges::find(kCalls, failing) == std::end(kCalls)) {
+    std::string_view failing = fail != nullptr ? fail : "";
+    const bool nosys = failing.ends_with(" ENOSYS");
+    failing.remove_suffix(nosys ? 7 : 0);
+    if (std::ranges::find(kCalls, failing) == std::end(kCalls) || (nosys && failing.empty())) {
         fprintf(stderr, "sched standin: SCHED_STANDIN_FAIL: cannot honour \"%.60s\"\n", fail);
         errno = EINVAL;
         return true;
     }
-    const bool failed = failing == std::string_view(format, strcspn(format, " "));
-    errno = failed ? EPERM : errno;
+    const bool failed = !bySyscall && failing == std::string_view(format, strcspn(format, " "));
+    errno = !failed ? errno : nosys ? ENOSYS : EPERM;
     return failed;
 }
 
@@ -94,29 +100,29 @@ __attribute__((constructor)) void Loaded()
 // The range of `policy`, or null (EINVAL) for an unknown policy.
 const Record* Range(int policy)
 {
-    static Record ranges[kMaxRecords];
+    static Record ranges[std::size(kExpectedPolicies)];
     int count = 0;
     for (const ExpectedPolicy& known : kExpectedPolicies) {
         ranges[count++] = {known.number, known.number == 0 ? 0 : 1, known.number == 0 ? 0 : 99};
     }
     const char* text = getenv("SCHED_STANDIN_RANGES");
-    count = text != nullptr && *text != '\0' ? Parse("SCHED_STANDIN_RANGES", text, ranges) : count;
+    count = text != nullptr && *text != '\0' ? Parse("SCHED_STANDIN_RANGES", text, ranges, count) : count;
     return Find(ranges, count, policy, EINVAL);
 }
 
 // The record of `pid` in the state file, or null with errno as the kernel
 // sets it. A file that fills the buffer is refused, never read in part.
-Record* Process(pid_t pid)
+Record* Process(int pid)
 {
     const char* path = getenv("SCHED_STANDIN_STATE");
     FILE* file = path != nullptr ? fopen(path, "r") : nullptr;
-    char text[kMaxRecords * 40] = "";
+    char text[64] = "";
     const size_t length = file != nullptr ? fread(text, 1, sizeof text - 1, file) : 0;
     if (file != nullptr) {
         fclose(file);
     }
-    const char* records = length < sizeof text - 1 ? text : "(a file of 319 bytes or more)";
-    processCount = Parse("SCHED_STANDIN_STATE", records, processes);
+    const char* records = length < sizeof text - 1 ? text : "(a file of 63 bytes or more)";
+    processCount = Parse("SCHED_STANDIN_STATE", records, processes, std::size(processes));
     return Find(processes, processCount, pid, pid < 0 ? EINVAL : ESRCH);
 }
 
@@ -145,7 +151,7 @@ int sched_setscheduler(pid_t pid, int policy, const sched_param* param) noexcept
         errno = range == nullptr ? errno : EINVAL;
         return -1;
     }
-    *process = {static_cast<int>(pid), policy, priority};
+    *process = {pid, policy, priority};
     FILE* file = fopen(getenv("SCHED_STANDIN_STATE"), "w");
     for (int i = 0; file != nullptr && i < processCount; ++i) {
         fprintf(file, "%s%d:%d:%d", i == 0 ? "" : ",", processes[i][0], processes[i][1], processes[i][2]);
@@ -167,6 +173,29 @@ int sched_getparam(pid_t pid, sched_param* param) noexcept
     }
     param->sched_priority = (*process)[2];
     return 0;
+}
+
+// The same three requests by syscall(2), answered as above; every argument
+// comes as a long, a pid or a policy an int as the kernel takes it.
+long syscall(long number, ...) noexcept
+{
+    va_list list;
+    va_start(list, number);
+    long a[6];
+    for (long& argument : a) {
+        argument = va_arg(list, long);
+    }
+    va_end(list);
+    static auto* const next = reinterpret_cast<long (*)(long, ...)>(dlsym(RTLD_NEXT, "syscall"));
+    auto* const param = reinterpret_cast<sched_param*>(a[number == SYS_sched_setscheduler ? 2 : 1]);
+    const int pid = static_cast<int>(a[0]);
+    bySyscall = true;
+    const long result = number == SYS_sched_setscheduler   ? sched_setscheduler(pid, static_cast<int>(a[1]), param)
+                        : number == SYS_sched_getscheduler ? sched_getscheduler(pid)
+                        : number == SYS_sched_getparam     ? sched_getparam(pid, param)
+                                                           : next(number, a[0], a[1], a[2], a[3], a[4], a[5]);
+    bySyscall = false;
+    return result;
 }
 
 }  // extern "C"
