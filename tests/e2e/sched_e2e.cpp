@@ -42,20 +42,22 @@ string binDir;
 Strings launcher;
 string standin;
 string scratch;
-volatile sig_atomic_t stopped = 0;  // the signal that stopped the run
+volatile sig_atomic_t stopped = 0;  // the INT or TERM that stopped the run
 pid_t init = 0;                     // the runner proper, process 1 of its namespace, as its parent sees it
 
-// INT and TERM: the parent passes them on; the runner proper, as process 1,
-// ends its children by kill(-1), which reaches no other, and stops the run.
-extern "C" void Forward(int received)
-{
-    kill(init, received);
-}
-
-extern "C" void Stop(int received)
+// Ends the namespace, the runner proper and every process it started; its parent then removes the scratch.
+extern "C" void Interrupted(int received)
 {
     stopped = received;
-    kill(-1, SIGKILL);
+    if (init > 0) {
+        kill(init, SIGKILL);
+    }
+}
+
+void RemoveScratch()
+{
+    std::error_code error;
+    std::filesystem::remove_all(scratch, error);
 }
 
 string Expanded(string text, const string& pid)
@@ -121,12 +123,12 @@ bool BecomeNobody()
     return setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
 }
 
-// "cannot run PATH: REASON" for the first program or launcher that this process
-// may not read and execute, or "": under qemu-user a failed exec shows only as
-// an exit status, so the files are checked before any row.
+// "cannot run PATH: REASON" for a program or the launcher that this process may
+// not read and execute, or "": under qemu-user a failed exec is only a status.
 string Unrunnable()
 {
-    for (const string& file : {binDir + "/schedassign", binDir + "/schedreport", launcher.empty() ? "" : launcher[0]}) {
+    for (const string& file :
+         {binDir + "/schedassign", binDir + "/schedreport", launcher.empty() ? "" : launcher[0]}) {
         if (!file.empty() && access(file.c_str(), R_OK | X_OK) != 0) {
             return "cannot run " + file + ": " + strerror(errno);
         }
@@ -173,11 +175,9 @@ Outcome Run(Strings argv, Caller caller, bool full, const char* ranges = "", con
         step(errFd >= 0 && dup2(errFd, 2) == 2, "stderr in scratch");
         step(caller != kClosed || full || close(1) == 0, "closing stdout");
         step(caller != kNobody || BecomeNobody(), "becoming nobody");
-        for (string& entry : env) {
-            putenv(entry.data());
-        }
+        std::for_each(env.begin(), env.end(), [](string& entry) { putenv(entry.data()); });
         execv(cargv[0], cargv.data());
-        step(false, string("cannot run ") + cargv[0]);
+        step(false, "cannot run " + argv[0]);
     }
     close(setup[1]);
     char why[256] = "";
@@ -282,36 +282,38 @@ string Describe(const Case& row)
 
 // Runs each row as it is, then on /dev/full; after a schedassign row that held,
 // schedreport reads the child back, once, on a line of its own. Prints each
-// failure and "LABEL: N cases, M failed", a row counted once; returns M, or 1
-// more when INT or TERM stopped the run.
+// failure and "LABEL: N cases, M failed", a row counted once; returns M.
 int RunRows(const std::vector<const Case*>& rows, const string& label)
 {
     const string self = Shown(Get(0));
     int failed = 0;
-    for (auto each = rows.begin(); each != rows.end() && stopped == 0; ++each) {
-        const Case& row = **each;
-        const Case back{.argv = {"schedreport", "{pid}"}, .before = row.after, .out = ReportLine("{pid}", row.after),
-                        .after = row.after, .calls = "policy {pid};param {pid}", .ranges = row.ranges};
+    for (const Case* each : rows) {
+        const Case& row = *each;
+        const Case back{.argv = {"schedreport", "{pid}"},
+                        .before = row.after,
+                        .out = ReportLine("{pid}", row.after),
+                        .after = row.after,
+                        .calls = "policy {pid};param {pid}",
+                        .ranges = row.ranges};
         const pid_t child = kernel == kStandin ? kStandinChild : Child();
         string wrong = child < 0 ? "the runner cannot start a child process" : Mismatch(row, child, false);
-        const string misread = wrong.empty() && row.argv[0] == "schedassign" ? Mismatch(back, child, false) : "";
+        const string misread =
+            wrong.empty() && row.argv[0] == "schedassign" ? Mismatch(back, child, false) : "";
         wrong = wrong.empty() ? Mismatch(row, child, true) : wrong;
         if (kernel != kStandin) {
             End(child);
         }
         wrong = wrong.empty() && Shown(Get(0)) != self ? "the runner's own policy changed" : wrong;
         const string lines =
-            (misread.empty() ? "" : "FAIL " + label + ": " + Describe(back) + " after " + Describe(row) + ": " +
-                                        misread + "\n") +
+            (misread.empty() ? ""
+                             : "FAIL " + label + ": " + Describe(back) + " after " + Describe(row) + ": " +
+                                   misread + "\n") +
             (wrong.empty() ? "" : "FAIL " + label + ": " + Describe(row) + ": " + wrong + "\n");
-        printf("%s", stopped == 0 ? lines.c_str() : "");
-        failed += stopped == 0 && !lines.empty() ? 1 : 0;
-    }
-    if (stopped != 0) {
-        printf("FAIL %s: stopped by signal %d\n", label.c_str(), stopped);
+        printf("%s", lines.c_str());
+        failed += lines.empty() ? 0 : 1;
     }
     printf("%s: %zu cases, %d failed\n", label.c_str(), rows.size(), failed);
-    return failed + (stopped != 0 ? 1 : 0);
+    return failed;
 }
 
 // Makes this process the first of a PID namespace of its own (without root, in
@@ -329,29 +331,23 @@ string OwnNamespace()
         return string("no PID namespace of the runner's own: ") + strerror(errno);
     }
     fflush(stdout);
-    sigset_t interrupts;  // held until each side has its handler
-    sigemptyset(&interrupts);
-    sigaddset(&interrupts, SIGINT);
-    sigaddset(&interrupts, SIGTERM);
-    sigprocmask(SIG_BLOCK, &interrupts, nullptr);
+    signal(SIGINT, Interrupted);  // a no-op in the runner proper, where `init` is 0
+    signal(SIGTERM, Interrupted);
     init = fork();
-    const auto handle = [&interrupts](void (*handler)(int)) {
-        signal(SIGINT, handler);
-        signal(SIGTERM, handler);
-        sigprocmask(SIG_UNBLOCK, &interrupts, nullptr);
-    };
     if (init < 0) {
         printf("FAIL: cannot start the PID namespace's process 1: %s\n", strerror(errno));
         exit(1);
     }
     if (init > 0) {
         // Ended at once: it can start nothing, not even a sanitizer's thread, once process 1 is gone.
-        handle(Forward);
         const int status = Wait(init);
-        _exit(status >= 0 ? status : 1);
+        RemoveScratch();
+        if (stopped != 0) {
+            printf("FAIL: stopped by signal %d\n", stopped);
+        }
+        _exit(stopped != 0 ? 128 + stopped : status >= 0 && status < 128 ? status : 1);
     }
     prctl(PR_SET_PDEATHSIG, SIGKILL);
-    handle(Stop);
     const bool proc = (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 ||
                        mount(nullptr, "/proc", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0) &&
                       mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) == 0;
@@ -365,8 +361,10 @@ string OwnNamespace()
 string Unfit(int realTime, bool nobody)
 {
     if (!Set(0, {0, 0})) {
-        return string("the runner cannot put itself under OTHER 0 (leaving IDLE needs CAP_SYS_NICE or "
-                      "RLIMIT_NICE): ") + strerror(errno);
+        return string(
+                   "the runner cannot put itself under OTHER 0 (leaving IDLE needs CAP_SYS_NICE or "
+                   "RLIMIT_NICE): ") +
+               strerror(errno);
     }
     if (realTime == 0 && !nobody) {
         return "";
@@ -444,6 +442,7 @@ int Guest(const std::vector<const Case*>& rows)
 
 int main(int argc, char** argv)
 {
+    setvbuf(stdout, nullptr, _IOLBF, 0);  // each line out before anything can end the run
     const bool guest = argc == 1;         // and process 1: it mounts /proc and ends the boot
     string named = guest ? "guest" : "";  // the kernel
     string rows = "plain";
@@ -452,8 +451,13 @@ int main(int argc, char** argv)
     bool usage = guest && getpid() != 1;
     // Each option's value is its index in `values`; "+": what follows "--" is the launcher's.
     string* const values[] = {&named, &rows, &binDir, &standin, &only};
-    const option options[] = {{"kernel", 1, nullptr, 0}, {"rows", 1, nullptr, 1}, {"bin-dir", 1, nullptr, 2},
-                              {"standin", 1, nullptr, 3}, {"only", 1, nullptr, 4}, {"list", 0, nullptr, 5}, {}};
+    const option options[] = {{"kernel", 1, nullptr, 0},
+                              {"rows", 1, nullptr, 1},
+                              {"bin-dir", 1, nullptr, 2},
+                              {"standin", 1, nullptr, 3},
+                              {"only", 1, nullptr, 4},
+                              {"list", 0, nullptr, 5},
+                              {}};
     for (int got = 0; (got = getopt_long(argc, argv, "+", options, nullptr)) != -1;) {
         usage = usage || got < 0 || got > 5;
         list = list || got == 5;
@@ -485,7 +489,8 @@ int main(int argc, char** argv)
         const bool ofClass = rows == "cores"    ? (row.kernels & kEveryCore) != 0
                              : rows == "nobody" ? asNobody
                                                 : !asNobody && (RealTime(row) > 0) == (rows == "realtime");
-        if ((row.kernels & kernel) != 0 && (kernel != kHost || ofClass) && Describe(row).find(only) != string::npos) {
+        if ((row.kernels & kernel) != 0 && (kernel != kHost || ofClass) &&
+            Describe(row).find(only) != string::npos) {
             selected.push_back(&row);
             realTime = std::max(realTime, RealTime(row));
             nobody = nobody || asNobody;
@@ -496,18 +501,17 @@ int main(int argc, char** argv)
         printf("%s", selected.empty() ? "FAIL: no row of the table is selected\n" : "");
         return selected.empty() ? 1 : 0;
     }
-    // Every host or stand-in row runs in the runner's own PID namespace, or none
-    // does. From here on the guest ends the boot, whatever happens.
-    string skip = guest ? "" : OwnNamespace();
-    string fault = skip.empty() && !guest ? Unrunnable() : "";
-    skip = skip.empty() && fault.empty() && kernel == kHost ? Unfit(realTime, nobody) : skip;
+    // The scratch first, removed however the run ends; then every host or stand-in row runs in
+    // the runner's own PID namespace, or none does. From here on the guest ends the boot.
     char dir[] = "/tmp/sched-e2e-XXXXXX";
-    const bool made = skip.empty() && fault.empty() && mkdtemp(dir) != nullptr;
-    scratch = made ? dir : "";
-    fault = !skip.empty() || !fault.empty() ? fault
-            : !made                         ? "no scratch directory can be made in /tmp"
-            : kernel == kStandin            ? StandinMissing()
-                                            : "";
+    scratch = mkdtemp(dir) != nullptr ? dir : "";
+    atexit(RemoveScratch);
+    string skip = guest || scratch.empty() ? "" : OwnNamespace();
+    string fault = scratch.empty()          ? "no scratch directory can be made in /tmp"
+                   : guest || !skip.empty() ? ""
+                                            : Unrunnable();
+    skip = skip.empty() && fault.empty() && kernel == kHost ? Unfit(realTime, nobody) : skip;
+    fault = skip.empty() && fault.empty() && kernel == kStandin ? StandinMissing() : fault;
     int failed = 1;
     if (!skip.empty()) {
         printf("SKIPPED: %zu rows: %s\n", selected.size(), skip.c_str());
@@ -516,13 +520,10 @@ int main(int argc, char** argv)
     } else {
         failed = guest ? Guest(selected) : RunRows(selected, kernel == kHost ? "host " + rows : "stand-in");
     }
-    if (std::error_code error; made) {
-        std::filesystem::remove_all(scratch, error);
-    }
     fflush(stdout);
     if (guest) {
         sync();
         reboot(RB_AUTOBOOT);
     }
-    return stopped != 0 ? 128 + stopped : !skip.empty() ? 77 : failed == 0 ? 0 : 1;
+    return !skip.empty() ? 77 : failed == 0 ? 0 : 1;
 }

@@ -1,18 +1,17 @@
-// The target kernel's scheduler, preloaded into the unchanged programs: it
-// answers the five scheduling calls of the C library, and the three that a
-// program may make by syscall(2), from one model, as the environment says:
+// The target kernel's scheduler, preloaded into the unchanged programs: its
+// five scheduling calls, and the three a program may make by syscall(2)
+// (logged "sys set 812 1 10;"...), answer from one model, as the environment says:
 //   SCHED_STANDIN_RANGES  "policy:min:max,...", a policy not listed unknown
 //                         (EINVAL); unset or empty, 0 to 0 for OTHER, else 1 to 99
 //   SCHED_STANDIN_STATE   a file "pid:policy:priority,..." of the runner's child
-//                         and pid 0, the caller; set rewrites it for the next program
+//                         and pid 0, the caller; set rewrites it
 //   SCHED_STANDIN_FAIL    min, max, set, policy or param: that C library call fails
-//                         (EPERM); "set ENOSYS" and so on: ENOSYS, as musl's wrapper
-//                         answers, the model untouched and its system call answered
-//   SCHED_STANDIN_LOG     a file that gets "loaded;" on loading, then "min 4;",
-//                         "set 812 1 10;" or, by syscall(2), "sys set 812 1 10;"...
+//                         (EPERM); "set ENOSYS"...: ENOSYS, as musl's, the model
+//                         untouched and the system call still answered
+//   SCHED_STANDIN_LOG     a file that gets "loaded;" on loading, then "min 4;"...
 // A list it cannot honour whole (more records than the model holds, a number
 // malformed or beyond 32 bits) or another name it refuses on stderr; the call
-// fails (EINVAL). Every other system call goes to the C library's syscall.
+// fails (EINVAL). Every other system call goes on to the C library's syscall.
 #include <dlfcn.h>
 #include <errno.h>
 #include <sched.h>
@@ -34,7 +33,7 @@ namespace {
 using Record = std::array<int, 3>;  // a range {policy, min, max} or a process {pid, policy, priority}
 Record processes[2];                // as the state file holds them, and how many
 int processCount = 0;
-bool bySyscall = false;  // the call came by syscall(2): logged "sys set ...", never made to fail
+bool bySyscall = false;  // logged "sys ...", and SCHED_STANDIN_FAIL fails no such call
 
 // Reads at most `size` records "a:b:c,..." into `records`; their number, or -1 when refused.
 int Parse(const char* name, const char* text, Record* records, int size)
@@ -60,7 +59,8 @@ int Parse(const char* name, const char* text, Record* records, int size)
 Record* Find(Record* records, int count, int key, int missing)
 {
     Record* const end = records + std::max(count, 0);
-    Record* const found = std::find_if(records, end, [key](const Record& record) { return record[0] == key; });
+    Record* const found =
+        std::find_if(records, end, [key](const Record& record) { return record[0] == key; });
     errno = count < 0 ? EINVAL : missing;
     return found == end ? nullptr : found;
 }
@@ -190,7 +190,8 @@ long syscall(long number, ...) noexcept
     auto* const param = reinterpret_cast<sched_param*>(a[number == SYS_sched_setscheduler ? 2 : 1]);
     const int pid = static_cast<int>(a[0]);
     bySyscall = true;
-    const long result = number == SYS_sched_setscheduler   ? sched_setscheduler(pid, static_cast<int>(a[1]), param)
+    const long result = number == SYS_sched_setscheduler
+                            ? sched_setscheduler(pid, static_cast<int>(a[1]), param)
                         : number == SYS_sched_getscheduler ? sched_getscheduler(pid)
                         : number == SYS_sched_getparam     ? sched_getparam(pid, param)
                                                            : next(number, a[0], a[1], a[2], a[3], a[4], a[5]);
