@@ -1,13 +1,12 @@
 // The runner of the end-to-end cases (cases.cpp) for every kernel, its command
 // line as its usage text says; with no arguments, as process 1, the guest's
-// /init. The host's rows run on the real kernel by what they need of this host
+// /init. The host's rows run on the real kernel by what they need of it
 // (nothing, a real-time policy, being nobody; "cores": each CPU model under
 // qemu-user), the runner under OTHER 0; the stand-in's with standin.cpp
 // preloaded; both in a PID namespace of the runner's own, where every pid
-// names a process that it started or none, or not at all; the guest's on a
-// machine of their own. "--" puts what follows before each program. Exits 0
-// when every row holds, 1 on a failure, 77 (a skip) when this host cannot give
-// what the rows need, 2 on bad usage, 128 + the signal after INT or TERM.
+// names a process that it started or none. Exits 0 when every row holds, 1 on
+// a failure, 77 (a skip) when this host cannot give what the rows need, 2 on
+// bad usage, 128 + the signal after INT or TERM.
 #include <errno.h>
 #include <fcntl.h>
 #include <getopt.h>
@@ -45,7 +44,7 @@ string scratch;
 volatile sig_atomic_t stopped = 0;  // the INT or TERM that stopped the run
 pid_t init = 0;                     // the runner proper, process 1 of its namespace, as its parent sees it
 
-// Ends the namespace, the runner proper and every process it started; its parent then removes the scratch.
+// INT or TERM: ends the namespace, the runner proper and every process it started.
 extern "C" void Interrupted(int received)
 {
     stopped = received;
@@ -287,30 +286,29 @@ int RunRows(const std::vector<const Case*>& rows, const string& label)
 {
     const string self = Shown(Get(0));
     int failed = 0;
-    for (const Case* each : rows) {
-        const Case& row = *each;
-        const Case back{.argv = {"schedreport", "{pid}"},
-                        .before = row.after,
-                        .out = ReportLine("{pid}", row.after),
-                        .after = row.after,
-                        .calls = "policy {pid};param {pid}",
-                        .ranges = row.ranges};
+    for (const Case* row : rows) {
+        // What schedassign left, schedreport reads back once, as a row of its own.
+        Case back{
+            .argv = {"schedreport", "{pid}"}, .calls = "policy {pid};param {pid}", .ranges = row->ranges};
+        back.before = back.after = row->after;
+        back.out = ReportLine("{pid}", row->after);
         const pid_t child = kernel == kStandin ? kStandinChild : Child();
-        string wrong = child < 0 ? "the runner cannot start a child process" : Mismatch(row, child, false);
+        string wrong = child < 0 ? "the runner cannot start a child process" : Mismatch(*row, child, false);
         const string misread =
-            wrong.empty() && row.argv[0] == "schedassign" ? Mismatch(back, child, false) : "";
-        wrong = wrong.empty() ? Mismatch(row, child, true) : wrong;
+            wrong.empty() && row->argv[0] == "schedassign" ? Mismatch(back, child, false) : "";
+        wrong = wrong.empty() ? Mismatch(*row, child, true) : wrong;
         if (kernel != kStandin) {
             End(child);
         }
         wrong = wrong.empty() && Shown(Get(0)) != self ? "the runner's own policy changed" : wrong;
-        const string lines =
-            (misread.empty() ? ""
-                             : "FAIL " + label + ": " + Describe(back) + " after " + Describe(row) + ": " +
-                                   misread + "\n") +
-            (wrong.empty() ? "" : "FAIL " + label + ": " + Describe(row) + ": " + wrong + "\n");
-        printf("%s", lines.c_str());
-        failed += lines.empty() ? 0 : 1;
+        if (!misread.empty()) {
+            printf("FAIL %s: schedreport [{pid}] after %s: %s\n", label.c_str(), Describe(*row).c_str(),
+                   misread.c_str());
+        }
+        if (!wrong.empty()) {
+            printf("FAIL %s: %s: %s\n", label.c_str(), Describe(*row).c_str(), wrong.c_str());
+        }
+        failed += misread.empty() && wrong.empty() ? 0 : 1;
     }
     printf("%s: %zu cases, %d failed\n", label.c_str(), rows.size(), failed);
     return failed;
@@ -361,10 +359,7 @@ string OwnNamespace()
 string Unfit(int realTime, bool nobody)
 {
     if (!Set(0, {0, 0})) {
-        return string(
-                   "the runner cannot put itself under OTHER 0 (leaving IDLE needs CAP_SYS_NICE or "
-                   "RLIMIT_NICE): ") +
-               strerror(errno);
+        return "the runner cannot put itself under OTHER 0 (leaving IDLE needs CAP_SYS_NICE or RLIMIT_NICE)";
     }
     if (realTime == 0 && !nobody) {
         return "";

@@ -1,14 +1,14 @@
-// The target kernel's scheduler, preloaded into the unchanged programs: its
-// five scheduling calls, and the three a program may make by syscall(2)
-// (logged "sys set 812 1 10;"...), answer from one model, as the environment says:
+// The target kernel's scheduler, preloaded into the unchanged programs: its five
+// scheduling calls, and the three a program may make by syscall(2), answer from
+// one model, as the environment says:
 //   SCHED_STANDIN_RANGES  "policy:min:max,...", a policy not listed unknown
 //                         (EINVAL); unset or empty, 0 to 0 for OTHER, else 1 to 99
 //   SCHED_STANDIN_STATE   a file "pid:policy:priority,..." of the runner's child
 //                         and pid 0, the caller; set rewrites it
 //   SCHED_STANDIN_FAIL    min, max, set, policy or param: that C library call fails
-//                         (EPERM); "set ENOSYS"...: ENOSYS, as musl's, the model
-//                         untouched and the system call still answered
-//   SCHED_STANDIN_LOG     a file that gets "loaded;" on loading, then "min 4;"...
+//                         (EPERM); "set ENOSYS"...: with ENOSYS, as musl's, the
+//                         model untouched, the system call still answered
+//   SCHED_STANDIN_LOG     a file that gets "loaded;", then "min 4;", "sys set 812 1 10;"...
 // A list it cannot honour whole (more records than the model holds, a number
 // malformed or beyond 32 bits) or another name it refuses on stderr; the call
 // fails (EINVAL). Every other system call goes on to the C library's syscall.
@@ -181,10 +181,8 @@ long syscall(long number, ...) noexcept
 {
     va_list list;
     va_start(list, number);
-    long a[6];
-    for (long& argument : a) {
-        argument = va_arg(list, long);
-    }
+    const long a[6] = {va_arg(list, long), va_arg(list, long), va_arg(list, long),
+                       va_arg(list, long), va_arg(list, long), va_arg(list, long)};  // in this order
     va_end(list);
     static auto* const next = reinterpret_cast<long (*)(long, ...)>(dlsym(RTLD_NEXT, "syscall"));
     auto* const param = reinterpret_cast<sched_param*>(a[number == SYS_sched_setscheduler ? 2 : 1]);
