@@ -446,13 +446,8 @@ int main(int argc, char** argv)
     bool usage = guest && getpid() != 1;
     // Each option's value is its index in `values`; "+": what follows "--" is the launcher's.
     string* const values[] = {&named, &rows, &binDir, &standin, &only};
-    const option options[] = {{"kernel", 1, nullptr, 0},
-                              {"rows", 1, nullptr, 1},
-                              {"bin-dir", 1, nullptr, 2},
-                              {"standin", 1, nullptr, 3},
-                              {"only", 1, nullptr, 4},
-                              {"list", 0, nullptr, 5},
-                              {}};
+    const option options[] = {{"kernel", 1, nullptr, 0}, {"rows", 1, nullptr, 1}, {"bin-dir", 1, nullptr, 2},
+                              {"standin", 1, nullptr, 3}, {"only", 1, nullptr, 4}, {"list", 0, nullptr, 5}, {}};
     for (int got = 0; (got = getopt_long(argc, argv, "+", options, nullptr)) != -1;) {
         usage = usage || got < 0 || got > 5;
         list = list || got == 5;

@@ -177,22 +177,23 @@ int sched_getparam(pid_t pid, sched_param* param) noexcept
 
 // The same three requests by syscall(2), answered as above; every argument
 // comes as a long, a pid or a policy an int as the kernel takes it.
-long syscall(long number, ...) noexcept
+long syscall(long sysno, ...) noexcept
 {
     va_list list;
-    va_start(list, number);
+    va_start(list, sysno);
     const long a[6] = {va_arg(list, long), va_arg(list, long), va_arg(list, long),
                        va_arg(list, long), va_arg(list, long), va_arg(list, long)};  // in this order
     va_end(list);
     static auto* const next = reinterpret_cast<long (*)(long, ...)>(dlsym(RTLD_NEXT, "syscall"));
-    auto* const param = reinterpret_cast<sched_param*>(a[number == SYS_sched_setscheduler ? 2 : 1]);
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the pointer came as a long
+    auto* const param = reinterpret_cast<sched_param*>(a[sysno == SYS_sched_setscheduler ? 2 : 1]);
     const int pid = static_cast<int>(a[0]);
     bySyscall = true;
-    const long result = number == SYS_sched_setscheduler
+    const long result = sysno == SYS_sched_setscheduler
                             ? sched_setscheduler(pid, static_cast<int>(a[1]), param)
-                        : number == SYS_sched_getscheduler ? sched_getscheduler(pid)
-                        : number == SYS_sched_getparam     ? sched_getparam(pid, param)
-                                                           : next(number, a[0], a[1], a[2], a[3], a[4], a[5]);
+                        : sysno == SYS_sched_getscheduler ? sched_getscheduler(pid)
+                        : sysno == SYS_sched_getparam     ? sched_getparam(pid, param)
+                                                          : next(sysno, a[0], a[1], a[2], a[3], a[4], a[5]);
     bySyscall = false;
     return result;
 }
