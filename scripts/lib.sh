@@ -32,7 +32,7 @@ sysroot() {
 
 # build_sysroot LIBC KEY BUILD FILE..., for scripts/LIBC-sysroot: builds LIBC with BUILD into
 # LIBC/ beside the kernel cache, keyed by KEY and the script, unless whole there (each FILE);
-# prints its path, $entry (log: $log).
+# prints its path, $entry (log: $log). The caller's EXIT trap removes $staging.
 build_sysroot() {
     local kernels=${SCHED_KERNEL_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/schedtools/kernel} dir
     dir=$(dirname "$kernels")/$1
@@ -41,7 +41,6 @@ build_sysroot() {
     entry=$dir/powerpc-$({ echo "$2"; cat "scripts/$1-sysroot"; } | sha256sum | cut -c1-16)
     log=$entry.log
     staging=""
-    trap 'rm -rf ${staging:+"$staging"}' EXIT
     stop_jobs_on_interrupt
     mkdir -p "$dir"
     cached "$1" "$entry" "${@:3}"
@@ -75,7 +74,7 @@ scratch() {
 
 # A long step in a process group of its own, without a cache entry's lock
 # (fd 9), so that an interruption stops it with all it started.
-run() { setsid "$@" 9>&- & wait "$!"; }
+run() { setsid -w "$@" 9>&- & wait "$!"; }
 
 # logged LOG WHAT COMMAND...: runs COMMAND, its output appended to LOG; when it
 # fails, shows the end of LOG and fails saying WHAT.
@@ -120,7 +119,7 @@ cached() {
     exec 9>"$entry.lock"
     # In the background, so that INT or TERM is heard while another run builds
     # the entry: the lock taken is this shell's, on fd 9.
-    setsid flock 9 &
+    setsid -w flock 9 &
     wait "$!" || fail "cannot lock $entry.lock"
     rm -rf "$entry".staging.*
     for file; do
