@@ -6,10 +6,10 @@ cd "$(dirname "$0")/.." || exit 1
 work=$(scratch system-cache) || exit 1
 trap 'kill -TERM $(jobs -p) 2>/dev/null; wait; rm -rf "$work"' EXIT
 export SCHED_KERNEL_CACHE="$work/cache" SYSTEM_TEST_BUILD="$work/build"
-stub_runs() {  # whether the stub's own sleep still runs
-    local cmdline
-    for cmdline in /proc/[0-9]*/cmdline; do
-        [ "$(tr '\0' ' ' 2>/dev/null <"$cmdline")" = "sleep $1 " ] && return 0
+child() {  # child PID NAME: prints the pid of PID's child NAME once there is one (10 s at most)
+    for _ in $(seq 100); do
+        pgrep -P "$1" -x "$2" && return
+        sleep 0.1
     done
     return 1
 }
@@ -29,27 +29,23 @@ builds=$(wc -l <"$SCHED_KERNEL_CACHE/stub-builds")
 echo "ok: two cold runs side by side built the kernel once and both found it whole"
 
 rm -rf "$SCHED_KERNEL_CACHE"
+# The stub's sleep and the lock's flock are each a child of their run (lib.sh's run, cached).
 SYSTEM_TEST_STUB_KERNEL=61.5 scripts/system-test --kernel-only >/dev/null 2>&1 &
 run=$!
-for _ in $(seq 100); do
-    stub_runs 61.5 && break
-    sleep 0.1
-done
-stub_runs 61.5 || fail "the stub build never started"
+stub=$(child "$run" sleep) || fail "the stub build never started"
 SYSTEM_TEST_STUB_KERNEL=61.5 scripts/system-test --kernel-only >/dev/null 2>&1 &
 waiting=$!
-sleep 1
+child "$waiting" flock >/dev/null || fail "the second run never waited for the lock"
 kill -TERM "$waiting"
 asked=$SECONDS
 wait "$waiting" && status=0 || status=$?
 [ "$status" -eq 143 ] || fail "status $status after TERM while waiting for the lock, expected 143"
-[ $((SECONDS - asked)) -lt 10 ] || fail "the waiting run took $((SECONDS - asked)) s to stop"
-stub_runs 61.5 || fail "the first run's build stopped with the waiting run"
+[ $((SECONDS - asked)) -le 5 ] || fail "the waiting run took $((SECONDS - asked)) s to stop"
+kill -0 "$stub" || fail "the first run's build stopped with the waiting run"
 echo "ok: a run stopped by TERM while it waits for another's build stops at once"
 kill -TERM "$run"
 wait "$run" && status=0 || status=$?
 [ "$status" -eq 143 ] || fail "status $status after TERM, expected 143"
-sleep 0.2
-! stub_runs 61.5 || fail "the build goes on after TERM"
+! kill -0 "$stub" 2>/dev/null || fail "the build goes on after TERM"
 [ -z "$(find "$SCHED_KERNEL_CACHE" -mindepth 1 -type d)" ] || fail "a cache entry after TERM: $(ls -A "$SCHED_KERNEL_CACHE")"
 echo "ok: a run stopped by TERM stops its build and leaves nothing behind"
