@@ -84,7 +84,7 @@ std::vector<Case> Build()
     }
 
     // Each real-time policy at both ends of its range and inside it, refused one
-    // beyond each end, without a priority (-1) and to an unprivileged caller;
+    // beyond each end, without a priority (-1) and to nobody (RLIMIT_RTPRIO 0);
     // a kernel without it refuses the minimum query.
     for (const auto& [n, keyword, reportName] : kExpectedPolicies) {
         const unsigned kernels = n <= 2 ? kAll : kTarget;
