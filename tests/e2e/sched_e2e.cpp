@@ -42,13 +42,17 @@ Strings launcher;
 string standin;
 string scratch;
 volatile sig_atomic_t stopped = 0;  // the INT or TERM that stopped the run
-pid_t init = 0;                     // the runner proper, process 1 of its namespace, as its parent sees it
+volatile sig_atomic_t init = 0;     // the runner proper, process 1 of its namespace, as its parent sees it
 
-// INT or TERM: ends the namespace, the runner proper and every process it started.
+// INT or TERM ends the runner proper, process 1, and with it every process of
+// its namespace, before any of their ends is taken for a row's; its parent
+// then removes the scratch.
 extern "C" void Interrupted(int received)
 {
     stopped = received;
-    if (init > 0) {
+    if (getpid() == 1) {
+        _exit(128 + received);
+    } else if (init > 0) {
         kill(init, SIGKILL);
     }
 }
@@ -192,7 +196,7 @@ pid_t Child()
 {
     const pid_t child = fork();
     if (child == 0) {
-        _exit(pause());  // ended only by a signal: death, or the runner's INT or TERM
+        _exit(pause());  // ended only by a signal
     }
     return child;
 }
@@ -276,7 +280,7 @@ string Describe(const Case& row)
     for (auto arg = row.argv.begin() + 1; arg != row.argv.end(); ++arg) {
         text += " [" + Escaped(*arg) + "]";
     }
-    return text + kCallers[row.caller];
+    return text + kCallers[row.caller] + (*row.fail != '\0' ? string(" failing ") + row.fail : "");
 }
 
 // Runs each row as it is, then on /dev/full; after a schedassign row that held,
@@ -287,7 +291,7 @@ int RunRows(const std::vector<const Case*>& rows, const string& label)
     const string self = Shown(Get(0));
     int failed = 0;
     for (const Case* row : rows) {
-        // What schedassign left, schedreport reads back once, as a row of its own.
+        // The child as the row left it (the first pass checked it), read back once by schedreport.
         Case back{
             .argv = {"schedreport", "{pid}"}, .calls = "policy {pid};param {pid}", .ranges = row->ranges};
         back.before = back.after = row->after;
@@ -329,8 +333,6 @@ string OwnNamespace()
         return string("no PID namespace of the runner's own: ") + strerror(errno);
     }
     fflush(stdout);
-    signal(SIGINT, Interrupted);  // a no-op in the runner proper, where `init` is 0
-    signal(SIGTERM, Interrupted);
     init = fork();
     if (init < 0) {
         printf("FAIL: cannot start the PID namespace's process 1: %s\n", strerror(errno));
@@ -339,6 +341,7 @@ string OwnNamespace()
     if (init > 0) {
         // Ended at once: it can start nothing, not even a sanitizer's thread, once process 1 is gone.
         const int status = Wait(init);
+        init = 0;
         RemoveScratch();
         if (stopped != 0) {
             printf("FAIL: stopped by signal %d\n", stopped);
@@ -400,10 +403,11 @@ string StandinMissing()
     }
     const Outcome run = Run({"schedreport"}, kRoot, false);
     const string calls = Read(scratch + "/calls");
+    const string said = run.err + run.setup;
     return calls.compare(0, 7, "loaded;") == 0
                ? ""
                : "the stand-in is not in place: preloading " + given + ", the call log holds \"" +
-                     Escaped(calls) + "\"" + (run.err.empty() ? "" : " (stderr: " + Escaped(run.err) + ")");
+                     Escaped(calls) + "\"" + (said.empty() ? "" : " (stderr: " + Escaped(said) + ")");
 }
 
 // As /init: prints /proc/cpuinfo's cpu line, runs the rows on each build,
@@ -446,8 +450,13 @@ int main(int argc, char** argv)
     bool usage = guest && getpid() != 1;
     // Each option's value is its index in `values`; "+": what follows "--" is the launcher's.
     string* const values[] = {&named, &rows, &binDir, &standin, &only};
-    const option options[] = {{"kernel", 1, nullptr, 0}, {"rows", 1, nullptr, 1}, {"bin-dir", 1, nullptr, 2},
-                              {"standin", 1, nullptr, 3}, {"only", 1, nullptr, 4}, {"list", 0, nullptr, 5}, {}};
+    const option options[] = {{"kernel", 1, nullptr, 0},
+                              {"rows", 1, nullptr, 1},
+                              {"bin-dir", 1, nullptr, 2},
+                              {"standin", 1, nullptr, 3},
+                              {"only", 1, nullptr, 4},
+                              {"list", 0, nullptr, 5},
+                              {}};
     for (int got = 0; (got = getopt_long(argc, argv, "+", options, nullptr)) != -1;) {
         usage = usage || got < 0 || got > 5;
         list = list || got == 5;
@@ -464,7 +473,7 @@ int main(int argc, char** argv)
         (!list && !guest && (binDir.empty() || (kernel == kStandin && standin.empty())))) {
         fprintf(stderr,
                 "usage: sched_e2e --kernel host|standin [--rows plain|realtime|nobody|cores] [--only TEXT]\n"
-                "                 --bin-dir DIR [--standin LIB] [-- LAUNCHER...]\n"
+                "                 --bin-dir DIR [--standin LIB] [-- /PATH/OF/LAUNCHER ARGS...]\n"
                 "       sched_e2e --kernel host|standin|guest [--rows ...] [--only TEXT] --list\n"
                 "       sched_e2e (as process 1, the guest's /init)\n");
         return 2;
@@ -496,6 +505,8 @@ int main(int argc, char** argv)
     char dir[] = "/tmp/sched-e2e-XXXXXX";
     scratch = mkdtemp(dir) != nullptr ? dir : "";
     atexit(RemoveScratch);
+    signal(SIGINT, guest ? SIG_DFL : Interrupted);
+    signal(SIGTERM, guest ? SIG_DFL : Interrupted);
     string skip = guest || scratch.empty() ? "" : OwnNamespace();
     string fault = scratch.empty()          ? "no scratch directory can be made in /tmp"
                    : guest || !skip.empty() ? ""

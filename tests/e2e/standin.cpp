@@ -61,7 +61,7 @@ Record* Find(Record* records, int count, int key, int missing)
     Record* const end = records + std::max(count, 0);
     Record* const found =
         std::find_if(records, end, [key](const Record& record) { return record[0] == key; });
-    errno = count < 0 ? EINVAL : missing;
+    errno = found != end ? errno : count < 0 ? EINVAL : missing;  // a found record leaves it as it was
     return found == end ? nullptr : found;
 }
 
@@ -175,8 +175,10 @@ int sched_getparam(pid_t pid, sched_param* param) noexcept
     return 0;
 }
 
-// The same three requests by syscall(2), answered as above; every argument
-// comes as a long, a pid or a policy an int as the kernel takes it.
+// The same three requests by syscall(2), answered as above. It reads six
+// arguments as long, as the C library's syscall does, whatever the caller
+// passed: an int's upper half is unspecified on x86-64, so a pid or a policy is
+// taken as an int, as the kernel takes it.
 long syscall(long sysno, ...) noexcept
 {
     va_list list;
