@@ -140,9 +140,9 @@ string Unrunnable()
 }
 
 struct Outcome {
-    string out, err;  // what the program wrote
+    string out,
+        err;  // what the program wrote; with status -1, the step at which the runner failed to start it
     int status;
-    string setup;  // the step at which the runner failed to start it, or ""
 };
 
 // Runs a program as `caller`, stdout on /dev/full when `full`, the stand-in steered by `ranges`, `fail`.
@@ -188,7 +188,8 @@ Outcome Run(Strings argv, Caller caller, bool full, const char* ranges = "", con
     close(setup[0]);
     const int status = Wait(child);
     const string reason = failed + string(why, std::max<ssize_t>(length, 0));
-    return {full ? "" : Read(out), Read(err), status, reason.empty() && status < 0 ? "lost it" : reason};
+    return reason.empty() && status >= 0 ? Outcome{full ? "" : Read(out), Read(err), status}
+                                         : Outcome{"", reason.empty() ? "lost it" : reason, -1};
 }
 
 // A child that waits to be killed; in the runner's namespace or the guest it dies with it.
@@ -251,8 +252,8 @@ string Mismatch(const Case& row, pid_t child, bool full)
     Written(scratch + "/state", state(row.before));
     Written(scratch + "/calls", "");
     const Outcome run = Run(argv, row.caller, full, row.ranges, row.fail);
-    if (!run.setup.empty()) {
-        return "the runner could not start it: " + run.setup;
+    if (run.status < 0) {
+        return "the runner could not start it: " + run.err;
     }
     const std::array<string, 3> checks[] = {
         {"stdout", run.out, full ? "" : Expanded(row.out, Padded(pid, 5))},
@@ -403,11 +404,10 @@ string StandinMissing()
     }
     const Outcome run = Run({"schedreport"}, kRoot, false);
     const string calls = Read(scratch + "/calls");
-    const string said = run.err + run.setup;
     return calls.compare(0, 7, "loaded;") == 0
                ? ""
                : "the stand-in is not in place: preloading " + given + ", the call log holds \"" +
-                     Escaped(calls) + "\"" + (said.empty() ? "" : " (stderr: " + Escaped(said) + ")");
+                     Escaped(calls) + "\"" + (run.err.empty() ? "" : " (stderr: " + Escaped(run.err) + ")");
 }
 
 // As /init: prints /proc/cpuinfo's cpu line, runs the rows on each build,
