@@ -7,6 +7,7 @@ failures=0
 sleep 1000 &
 sleeper=$!
 trap 'kill $sleeper' EXIT
+trap 'exit 130' INT && trap 'exit 143' TERM  # through the EXIT trap
 
 # offers WORD...: the offers, sorted, on one line, for the command line WORD... (the last under the cursor)
 offers() {

@@ -5,6 +5,7 @@ cd "$(dirname "$0")/.." || exit 1
 . scripts/lib.sh
 work=$(scratch system-cache) || exit 1
 trap 'kill -TERM $(jobs -p) 2>/dev/null; wait; rm -rf "$work"' EXIT
+stop_jobs_on_interrupt
 export SCHED_KERNEL_CACHE="$work/cache" SYSTEM_TEST_BUILD="$work/build"
 child() {  # child PID NAME: prints the pid of PID's child NAME once there is one (10 s at most)
     for _ in $(seq 100); do
