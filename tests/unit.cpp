@@ -46,8 +46,8 @@ int main()
         expect(WholeDecimalToInt(text, &value) && value == expected, "not read as its whole number", text);
     }
 
-    // Each report name, and every text one edit away from a keyword or a report
-    // name: a character replaced by any byte, or deleted; any byte inserted.
+    // Each keyword and report name, and every text one edit away from one: a
+    // character replaced by any byte, or deleted; any byte inserted.
     std::vector<std::string> texts{"", "0", "1", "2", "4", "64", "256", "1024", " FIFO", "FIFOS", "FIFO\n"};
     for (const ExpectedPolicy& policy : kExpectedPolicies) {
         for (const std::string name : {policy.keyword, policy.reportName}) {

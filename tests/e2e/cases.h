@@ -39,7 +39,7 @@ struct Sched {
 enum Kernel : unsigned {
     kHost = 1,     // this machine's real kernel, without the extension policies
     kStandin = 2,  // the preloaded stand-in, on any host: any range, any failure
-    kGuest = 4,    // the target kernel, booted under qemu-system-ppc
+    kGuest = 4,    // the target kernel, booted under QEMU
     kAll = kHost | kStandin | kGuest,
     kEveryCore = 8,  // a host row run on each CPU model of a static PowerPC build
 };
