@@ -85,8 +85,8 @@ logged() {
 }
 
 # From now on INT or TERM stops every job of this shell with its process group
-# (one not yet its own group too), waits until they are gone, and exits 130 or
-# 143 through the EXIT trap's clean-up.
+# (one not yet its own group too), waits until they are gone (5 s at most), and
+# exits 130 or 143 through the EXIT trap's clean-up.
 stop_jobs_on_interrupt() { trap 'stop_jobs 130' INT; trap 'stop_jobs 143' TERM; }
 stop_jobs() {
     trap - INT TERM
@@ -99,7 +99,7 @@ stop_jobs() {
     for _ in $(seq 50); do
         alive=false
         for pid in $pids; do
-            ! kill -0 -- "-$pid" 2>/dev/null || alive=true
+            ! pgrep -g "$pid" -r D,R,S,T,t >/dev/null || alive=true  # not counting zombies left to PID 1
         done
         $alive || break
         sleep 0.1
